@@ -173,6 +173,31 @@ std::vector<std::uint8_t> Panel::SnapshotBits() const {
   return all;
 }
 
+std::vector<std::pair<int, int>> Panel::WordsChangedSince(
+    const std::vector<std::uint16_t>& words) const {
+  std::vector<std::pair<int, int>> changed;
+  std::size_t at = 0;
+  for (int d = kLowestDeviceCode; d <= kHighestDeviceCode; ++d) {
+    const auto& area = words_[Slot(d)];
+    for (std::size_t i = 0; i < area.size(); ++i, ++at) {
+      if (at >= words.size() || words[at] != area[i]) changed.emplace_back(d, static_cast<int>(i));
+    }
+  }
+  return changed;
+}
+
+std::vector<std::pair<int, int>> Panel::BitsChangedSince(const std::vector<std::uint8_t>& bits) const {
+  std::vector<std::pair<int, int>> changed;
+  std::size_t at = 0;
+  for (int d = kLowestDeviceCode; d <= kHighestDeviceCode; ++d) {
+    const auto& area = bits_[Slot(d)];
+    for (std::size_t i = 0; i < area.size(); ++i, ++at) {
+      if (at >= bits.size() || bits[at] != area[i]) changed.emplace_back(d, static_cast<int>(i));
+    }
+  }
+  return changed;
+}
+
 void Panel::PutText(int device, int address, const std::string& text, int words) {
   for (int i = 0; i < words; ++i) {
     std::size_t at = static_cast<std::size_t>(i) * 2;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "macro/abi.h"
@@ -54,6 +55,9 @@ class Panel {
   // Copies of all register memory, to compare before and after a call.
   std::vector<std::uint16_t> SnapshotWords() const;
   std::vector<std::uint8_t> SnapshotBits() const;
+  // Registers that differ from a snapshot, as (device code, address) pairs.
+  std::vector<std::pair<int, int>> WordsChangedSince(const std::vector<std::uint16_t>& words) const;
+  std::vector<std::pair<int, int>> BitsChangedSince(const std::vector<std::uint8_t>& bits) const;
 
   // Helpers for text and 32-bit values in word areas.
   void PutText(int device, int address, const std::string& text, int words);
