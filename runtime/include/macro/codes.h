@@ -90,3 +90,9 @@ enum ResultCode : std::uint16_t {
   ErrFileMissing = 254,
   ErrGeneric = 255,
 };
+
+// ---- Chain generation: macro-vector bits, failure mask, record words ----
+
+// ---- Panel configuration: phone book and alarm texts ----
+
+// ---- GPRS: connection profile and data settings ----
