@@ -180,6 +180,13 @@ enum ReporterRecordWord : int {
   ReporterSequencerStateWord = 4,
 };
 
+// The PDU structure builder (macro 3, the panel project's) ends like any
+// worker: its vector and failure mask in the composer's positions.
+enum PduBuilderRecordWord : int {
+  PduBuilderVectorWord = 0,
+  PduBuilderFailureWord = 1,
+};
+
 // link_encode_parts writes the number of message parts into its word 0.
 enum PartEncoderRecordWord : int {
   PartEncoderCountWord = 0,
