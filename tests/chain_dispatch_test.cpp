@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "chain_pdu_dump.h"
 #include "chain_support.h"
 #include "host/chain.h"
 #include "host/pdu.h"
@@ -335,6 +336,16 @@ class ChainRun : public ::testing::Test {
     return pdus;
   }
 
+  // The PDUs that went to the modem, without their Ctrl-Z.
+  std::vector<std::string> SentPdus() const {
+    std::vector<std::string> pdus;
+    for (const std::string& c : modem.commands) {
+      if (!c.empty() && c.back() == '\x1A') pdus.push_back(c.substr(0, c.size() - 1));
+    }
+    return pdus;
+  }
+
+  const std::vector<std::string> recipients = {"+79123456789", "+79876543210"};
   host::Panel panel;
   host::WorkDir work;
   host::ChainDispatcher chain{panel};
@@ -358,6 +369,9 @@ TEST_F(ChainRun, SendsEveryPartToEveryRecipientThenRests) {
   EXPECT_EQ(modem.commands, want);
   EXPECT_EQ(pdus[0].substr(6, 16), "0B919721436587F9");
   EXPECT_EQ(pdus[1].substr(6, 16), "0B919778563412F0");
+  testing_support::DumpChainPdus(
+      "scripted_short", u"Boiler house\n1. Pressure high\n2. \u0422\u0435\u043c\u043f\u0435\u0440\u0430\u0442\u0443\u0440\u0430 low\n",
+      recipients, SentPdus());
 
   // The next message skips the set-up.
   Message();
@@ -365,6 +379,32 @@ TEST_F(ChainRun, SendsEveryPartToEveryRecipientThenRests) {
   EXPECT_EQ(modem.commands[0].rfind("AT+CMGS=", 0), 0u) << modem.commands[0];
   EXPECT_EQ(modem.commands.size(), 4u);
   EXPECT_EQ(StatusText(panel), "SMS has been send successfully.");
+}
+
+// Sixteen full entries: 412 characters, seven parts per recipient, each
+// part's data in two halves.
+TEST_F(ChainRun, SendsALongListInConcatenatedParts) {
+  std::u16string want = u"Boiler house\n";
+  panel.Word(DeviceRW, kAlarmMaskAAddress) = 0xFFFF;
+  panel.Word(DeviceRW, kAlarmMaskBAddress) = 0xFFFF;
+  PutUnits(panel, kAlarmTitleAddress, std::u16string(u"Boiler house") + std::u16string(8, u'\0'));
+  for (int e = 0; e < 16; ++e) {
+    std::u16string text = u"\u0414\u0430\u0442\u0447\u0438\u043a " + std::u16string(1, static_cast<char16_t>(u'A' + e)) +
+                          u" \u0430\u0432\u0430\u0440\u0438\u044f!!!!!";
+    PutUnits(panel, kAlarmTextAddress + 20 * e, text);
+    std::string number = std::to_string(e + 1) + ". ";
+    want += std::u16string(number.begin(), number.end()) + text + u"\n";
+  }
+  Message();
+  EXPECT_EQ(StatusText(panel), "SMS has been send successfully.");
+  std::vector<std::string> pdus = SentPdus();
+  ASSERT_EQ(pdus.size(), 14u);
+  EXPECT_EQ(pdus, [&] {
+    std::vector<std::string> stored = StoredPdus();
+    for (std::string& p : stored) p.pop_back();
+    return stored;
+  }()) << "the modem got the stored PDUs whole";
+  testing_support::DumpChainPdus("scripted_long", want, recipients, pdus);
 }
 
 TEST_F(ChainRun, ASilentModemEndsTheChainWithTheRequestName) {
