@@ -33,7 +33,7 @@ struct Recipe {
 class Composer : public ChainPluginTest, public ::testing::WithParamInterface<const char*> {
  protected:
   void SetUp() override {
-    LoadPlugin(GetParam());
+    LoadFresh(GetParam());
     if (IsSkipped() || HasFatalFailure()) return;
     Canary();
     FillRecord();
@@ -144,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(BothNames, Composer,
 class PartEncoder : public ChainPluginTest {
  protected:
   void SetUp() override {
-    LoadPlugin("link_encode_parts");
+    LoadFresh("link_encode_parts");
     if (IsSkipped() || HasFatalFailure()) return;
     Canary();
     FillRecord();

@@ -19,7 +19,7 @@ using testing_support::StatusText;
 class Sequencer : public ChainPluginTest {
  protected:
   void SetUp() override {
-    LoadPlugin("link_sequencer");
+    LoadFresh("link_sequencer");
     if (IsSkipped() || HasFatalFailure()) return;
     Canary();
   }
@@ -65,7 +65,7 @@ TEST_F(Sequencer, DoesOneRowOfItsTablePerCall) {
 class Checker : public ChainPluginTest {
  protected:
   void SetUp() override {
-    LoadPlugin("link_check_reply");
+    LoadFresh("link_check_reply");
     if (IsSkipped() || HasFatalFailure()) return;
     Canary();
   }
@@ -160,7 +160,7 @@ TEST_F(Checker, TimesOutStrictlyAtTenTicksPerUnit) {
 class Reporter : public ChainPluginTest {
  protected:
   void SetUp() override {
-    LoadPlugin("link_report_error");
+    LoadFresh("link_report_error");
     if (IsSkipped() || HasFatalFailure()) return;
     Canary();
   }

@@ -18,7 +18,7 @@ using testing_support::PutBytes;
 class NumberEncoder : public ChainPluginTest {
  protected:
   void SetUp() override {
-    LoadPlugin("link_encode_number");
+    LoadFresh("link_encode_number");
     if (IsSkipped() || HasFatalFailure()) return;
     Canary();
   }

@@ -36,7 +36,7 @@ std::string Data(char first, std::size_t bytes) {
 class Sender : public ChainPluginTest {
  protected:
   void SetUp() override {
-    LoadPlugin("link_send_sequence");
+    LoadFresh("link_send_sequence");
     if (IsSkipped() || HasFatalFailure()) return;
     Canary();
     FillRecord();

@@ -79,6 +79,13 @@ inline int PutPartRecords(host::Panel& panel, const std::vector<PartRecord>& rec
 // A plug-in test whose record is prefilled with a canary as well.
 class ChainPluginTest : public PluginTest {
  protected:
+  // Loads the plug-in and starts the C library counters afresh: the loader
+  // and the unloading of earlier plug-ins count nothing against this test.
+  void LoadFresh(const std::string& name) {
+    LoadPlugin(name);
+    host::ResetCalls();
+  }
+
   void FillRecord() {
     for (auto& w : panel.record) w = kRecordCanary;
     recordBefore = panel.record;
