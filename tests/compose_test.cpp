@@ -27,7 +27,9 @@ class Composer : public PluginTest {
   // Runs the composer with this template and mask; returns the message text
   // ("" and *written false when no message file was written).
   std::u16string Compose(const std::string& templ, std::uint16_t mask, bool* written = nullptr) {
-    if (!templ.empty()) EXPECT_TRUE(work.Write("SMSProfile_3.bin", templ));
+    if (!templ.empty()) {
+      EXPECT_TRUE(work.Write("SMSProfile_3.bin", templ));
+    }
     std::remove("SMSMessage.bin");
     panel.Word(DeviceLW, kMask) = mask;
     Remember();
@@ -226,7 +228,9 @@ TEST_F(EventsComposer, SuccessWritesOnlyLw6007) {
   Compose(TemplateFile("T", {{1, "A"}}), 1);
   EXPECT_EQ(Error(), 0);
   for (const auto& a : panel.log) {
-    if (a.write) EXPECT_EQ(a.address, kError);
+    if (a.write) {
+      EXPECT_EQ(a.address, kError);
+    }
     if (!a.write) EXPECT_EQ(a.address, kMask) << "reads only the event mask";
   }
 }

@@ -61,8 +61,12 @@ class Encoder : public PluginTest, public ::testing::WithParamInterface<const ch
 
   // One run; returns the records of SMSMessage.txt.
   std::vector<std::string> Run(const std::u16string* message, const std::string& recipients) {
-    if (message) EXPECT_TRUE(work.Write("SMSMessage.bin", MessageFile(*message)));
-    if (!recipients.empty()) EXPECT_TRUE(work.Write("SMSProfile_2.bin", recipients));
+    if (message) {
+      EXPECT_TRUE(work.Write("SMSMessage.bin", MessageFile(*message)));
+    }
+    if (!recipients.empty()) {
+      EXPECT_TRUE(work.Write("SMSProfile_2.bin", recipients));
+    }
     Remember();
     host::ResetCalls();
     EXPECT_EQ(Call(), 0);
@@ -72,7 +76,9 @@ class Encoder : public PluginTest, public ::testing::WithParamInterface<const ch
     frames.clear();
     if (!work.Read("SMSMessage.txt", &bytes)) return {};
     frames = bytes;
-    if (Error() == 0) EXPECT_EQ((bytes.size() - 2) % 200, 0u);
+    if (Error() == 0) {
+      EXPECT_EQ((bytes.size() - 2) % 200, 0u);
+    }
     return FrameRecords(bytes, &count);
   }
 
@@ -153,7 +159,7 @@ TEST_P(Encoder, PartsOfThirtyNineCharacters) {
     for (std::size_t k = 0; k < parts; ++k) {
       Fields f = Split(records[k]);
       EXPECT_EQ(f.first, parts == 1 ? "01" : "41");
-      char mr[3];
+      char mr[8];
       std::snprintf(mr, sizeof mr, "%02X", static_cast<unsigned>(k));
       EXPECT_EQ(f.mr, mr) << "the reference field counts the parts";
       EXPECT_EQ(f.udl, c.udl[k]);
@@ -163,7 +169,7 @@ TEST_P(Encoder, PartsOfThirtyNineCharacters) {
         EXPECT_EQ(f.udh.substr(0, 6), "050003");
         if (k == 0) ref = f.udh.substr(6, 2);
         EXPECT_EQ(f.udh.substr(6, 2), ref) << "one reference for all parts";
-        char tail[5];
+        char tail[16];
         std::snprintf(tail, sizeof tail, "%02zX%02zX", parts, k + 1);
         EXPECT_EQ(f.udh.substr(8), tail);
       }
