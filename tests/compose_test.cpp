@@ -231,7 +231,9 @@ TEST_F(EventsComposer, SuccessWritesOnlyLw6007) {
     if (a.write) {
       EXPECT_EQ(a.address, kError);
     }
-    if (!a.write) EXPECT_EQ(a.address, kMask) << "reads only the event mask";
+    if (!a.write) {
+      EXPECT_EQ(a.address, kMask) << "reads only the event mask";
+    }
   }
 }
 

@@ -170,7 +170,8 @@ TEST_P(Encoder, PartsOfThirtyNineCharacters) {
         if (k == 0) ref = f.udh.substr(6, 2);
         EXPECT_EQ(f.udh.substr(6, 2), ref) << "one reference for all parts";
         char tail[16];
-        std::snprintf(tail, sizeof tail, "%02zX%02zX", parts, k + 1);
+        std::snprintf(tail, sizeof tail, "%02X%02X", static_cast<unsigned>(parts & 0xFF),
+                      static_cast<unsigned>((k + 1) & 0xFF));
         EXPECT_EQ(f.udh.substr(8), tail);
       }
     }
