@@ -50,7 +50,9 @@ class Builder : public PluginTest, public ::testing::WithParamInterface<const ch
   }
 
   std::vector<std::string> Run(const std::string& frames) {
-    if (!frames.empty()) EXPECT_TRUE(work.Write("SMSMessage.txt", frames));
+    if (!frames.empty()) {
+      EXPECT_TRUE(work.Write("SMSMessage.txt", frames));
+    }
     Remember();
     host::ResetCalls();
     EXPECT_EQ(Call(), 0);

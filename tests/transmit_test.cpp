@@ -47,7 +47,9 @@ class Transmitter : public PluginTest, public ::testing::WithParamInterface<cons
   }
 
   void Start(const std::string& script) {
-    if (!script.empty()) ASSERT_TRUE(work.Write("SMSMessage.at", script));
+    if (!script.empty()) {
+      ASSERT_TRUE(work.Write("SMSMessage.at", script));
+    }
     panel.SetPair(DeviceLW, kState, StateScriptReady);
   }
 
