@@ -14,15 +14,8 @@ using namespace testing_support;
 constexpr int kError = 6007;
 const std::string kPdu36 = "0001000B910721436587F900080400410042";
 
-std::string FrameFile(const std::vector<std::string>& pdus, int announced = -1) {
-  std::string b;
-  PutU16(b, 0, static_cast<std::uint16_t>(announced < 0 ? pdus.size() : announced));
-  for (const std::string& p : pdus) {
-    std::string record = p.substr(0, 200);
-    record.resize(200, '\0');
-    b += record;
-  }
-  return b;
+std::string FrameFile(const std::vector<std::string>& records, int announced = -1) {
+  return RecordFile(records, announced);
 }
 
 // Records of the script file, each the full 200 bytes.

@@ -17,15 +17,8 @@ using namespace testing_support;
 constexpr int kFlags = 6003, kState = 6005, kError = 6007, kSentTick = 6008, kLineIndex = 6012,
               kLineCount = 6013;
 
-std::string Script(const std::vector<std::string>& lines, int announced = -1) {
-  std::string b;
-  PutU16(b, 0, static_cast<std::uint16_t>(announced < 0 ? lines.size() : announced));
-  for (const std::string& l : lines) {
-    std::string r = l.substr(0, 200);
-    r.resize(200, '\0');
-    b += r;
-  }
-  return b;
+std::string Script(const std::vector<std::string>& records, int announced = -1) {
+  return RecordFile(records, announced);
 }
 
 const std::vector<std::string> kSixLines = {"AT\r\n", "ATE0\r\n", "AT+CMGF=0\r\n",

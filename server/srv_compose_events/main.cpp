@@ -29,16 +29,8 @@ std::uint16_t* CreateEventListMsg(const std::uint16_t* image, const std::uint16_
 
 bool Compose(HostVector host, std::uint16_t* err) {
   std::uint16_t mask = 0;
-  if (LoadProfile(std::span<std::uint16_t>(&mask, 1), kEventMaskAddress, host, err) != 0) {
-    return false;
-  }
   std::uint16_t image[kMessageTemplateWords];
-  if (LoadData(kMessageTemplateFile,
-               std::span<std::uint8_t>(reinterpret_cast<std::uint8_t*>(image), sizeof image),
-               err) != 0) {
-    SetError(ErrTemplateRead, err);
-    return false;
-  }
+  if (!LoadComposeInputs(host, &mask, image, err)) return false;
   Owned<std::uint16_t> message(CreateEventListMsg(image, &mask, err));
   if (!message) return false;
   if (SaveMessage(ComposedMessage{message.get(), 0}, err) != 0) return false;

@@ -137,6 +137,20 @@ inline std::string GetWindow(host::Panel& panel, int address, int words) {
   return b;
 }
 
+// A count word (the number of records unless `announced` says otherwise)
+// followed by 200-byte NUL-padded records: the layout of the PDU frame file
+// and of the AT script.
+inline std::string RecordFile(const std::vector<std::string>& records, int announced = -1) {
+  std::string b;
+  PutU16(b, 0, static_cast<std::uint16_t>(announced < 0 ? records.size() : announced));
+  for (const std::string& r : records) {
+    std::string record = r.substr(0, 200);
+    record.resize(200, '\0');
+    b += record;
+  }
+  return b;
+}
+
 // The PDU frame file: count word and NUL-terminated 200-byte records.
 inline std::vector<std::string> FrameRecords(const std::string& bytes, std::uint16_t* count) {
   *count = bytes.size() >= 2 ? GetU16At(bytes, 0) : 0;

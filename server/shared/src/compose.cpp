@@ -6,6 +6,7 @@
 
 #include "macro/codes.h"
 #include "macro/memory.h"
+#include "macro/registers.h"
 #include "macro/server.h"
 #include "server/settings.h"
 
@@ -169,4 +170,17 @@ int SaveMessage(const ComposedMessage& message, std::uint16_t* err) {
                   std::span<const std::uint8_t>(
                       reinterpret_cast<const std::uint8_t*>(message.units), bytes),
                   err);
+}
+
+bool LoadComposeInputs(HostVector host, std::uint16_t* mask, std::span<std::uint16_t> image,
+                       std::uint16_t* err) {
+  if (LoadProfile(std::span<std::uint16_t>(mask, 1), kEventMaskAddress, host, err) != 0) {
+    return false;
+  }
+  std::span<std::uint8_t> bytes(reinterpret_cast<std::uint8_t*>(image.data()), image.size_bytes());
+  if (LoadData(kMessageTemplateFile, bytes, err) != 0) {
+    SetError(ErrTemplateRead, err);
+    return false;
+  }
+  return true;
 }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "macro/abi.h"
+
 // Units per message line the composers reserve: the longest line (a "16. "
 // prefix, 20 units of text and LF) fits with room to spare.
 inline constexpr int kUnitsPerLine = 30;
@@ -51,6 +53,13 @@ struct ComposedMessage {
 // all-clear text when `lines` is 0. Returns false with the code recorded.
 bool ComposeEventList(const std::uint16_t* image, const std::uint16_t* mask, int lines,
                       ComposedMessage* out, std::uint16_t* err);
+
+#if defined(MACRO_VECTOR_WORDS)
+// Reads the event mask (LW 5999; 242 on failure) and the message template
+// from "SMSProfile_3.bin" (245 on failure) into `image`.
+bool LoadComposeInputs(HostVector host, std::uint16_t* mask, std::span<std::uint16_t> image,
+                       std::uint16_t* err);
+#endif
 
 // Writes count and text of a composed message to "SMSMessage.bin".
 [[nodiscard]] int SaveMessage(const ComposedMessage& message, std::uint16_t* err);
