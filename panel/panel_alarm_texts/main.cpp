@@ -27,7 +27,9 @@ constexpr std::size_t kWorkUnits = kTextWords + 1;
 struct WorkBuffer {
   std::uint16_t* units = static_cast<std::uint16_t*>(std::malloc(kWorkUnits * 2));
   ~WorkBuffer() { std::free(units); }
-  std::span<std::uint16_t, kWorkUnits> span() { return std::span<std::uint16_t, kWorkUnits>(units, kWorkUnits); }
+  std::span<std::uint16_t, kWorkUnits> span() {
+    return std::span<std::uint16_t, kWorkUnits>(units, kWorkUnits);
+  }
 };
 
 }  // namespace
