@@ -7,7 +7,9 @@
 #include "host/modem.h"
 #include "host/panel.h"
 #include "macro/codes.h"
+#include "probe.h"
 #include "sms_golden.h"
+#include "support.h"
 
 namespace {
 
@@ -127,6 +129,31 @@ TEST_F(Link, RunsThePlugInsDialogueAndReceivesTheSms) {
   ASSERT_EQ(link.modem.inbox().For("+79161234567").size(), 1u);
   EXPECT_EQ(link.modem.inbox().For("+79161234567")[0].text, "Pump");
   EXPECT_EQ(link.modem.connectionSettings(), std::vector<std::string>{"0,apn,internet"});
+}
+
+// The runtime probe places the command through the host vector as the
+// server transmitters do (LW 0..99, the reply area zeroed, LB 0 written 1).
+TEST_F(Link, ACommandPlacedByAPlugInThroughTheHostVector) {
+  auto probe = testing_support::LoadOrFail(testing_support::TestPluginPath("runtime_probe"));
+  ASSERT_TRUE(probe != nullptr);
+  auto send = [&](const std::string& text) {
+    ProbeRequest r{};
+    r.op = ProbeModemCommand;
+    r.mode = text.c_str();
+    host::MacroCall call;
+    call.word[0] = reinterpret_cast<MacroWord>(&r);
+    probe->Call(panel, call);
+    link.AfterCall(panel);
+    link.Tick(panel);
+    return Reply();
+  };
+  EXPECT_EQ(send("AT\r\n"), "AT\r" + kOk);
+  EXPECT_EQ(send("ATE0\r\n"), "ATE0\r" + kOk);
+  EXPECT_EQ(send("AT+CMGS=22\r\n"), "\r\n> ");
+  EXPECT_EQ(send("0011000B919761214365F70008AA0800500075006D0070\x1A"), "\r\n+CMGS: 1\r\n" + kOk);
+  EXPECT_EQ(panel.Bit(DeviceLB, 0), 0);
+  ASSERT_EQ(link.modem.inbox().All().size(), 1u);
+  EXPECT_EQ(link.modem.inbox().All()[0].text, "Pump");
 }
 
 TEST_F(Link, TakesTheCommandUpToItsFirstNulOrAll200Bytes) {

@@ -628,10 +628,11 @@ struct EmulatedModem::Core {
         return kOk;
       }
       case Form::Set: {
-        const std::string args = c.args;
-        const std::size_t comma = args.find(',', args.find('"', args.find('"') + 1));
+        const std::string args = Trim(c.args);
+        const std::size_t close = args.empty() || args[0] != '"' ? 0 : args.find('"', 1);
+        if (close == std::string::npos) return Cme(kCmeBadParameters);
         std::string number;
-        if (!FromCharset(Unquote(args.substr(0, comma)), &number)) return Cme(kCmeBadParameters);
+        if (!FromCharset(Unquote(args.substr(0, args.find(',', close))), &number)) return Cme(kCmeBadParameters);
         settings.serviceCentre = number;
         return kOk;
       }

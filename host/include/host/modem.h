@@ -3,10 +3,11 @@
 //
 // EmulatedModem works on byte streams: Receive() takes what the terminal
 // sends, TakeOutput() or TakeAnswers() hand back what the modem sends. It
-// speaks V.250 command lines ("AT...", any case, ended by CR; a LF after the
-// CR is skipped), answers with verbose result codes framed "\r\nOK\r\n" (ATV0:
-// numeric codes), echoes by default (ATE0 turns echo off), and sends SMS in
-// PDU mode after 3GPP TS 27.005:
+// speaks V.250 command lines ("AT...", any case, ended by CR; LF and spaces
+// between lines are skipped, an empty line is ignored, a line without the AT
+// prefix is an error), answers with verbose result codes framed "\r\nOK\r\n"
+// (ATV0: numeric codes), echoes by default (ATE0 turns echo off), and sends
+// SMS in PDU mode after 3GPP TS 27.005:
 //
 //   AT+CMGS=<n>\r     -> "\r\n> "  (n: octets after the service-centre field, 7..164)
 //   <hex PDU>^Z       -> "\r\n+CMGS: <mr>\r\n\r\nOK\r\n", or "\r\n+CMS ERROR: 304\r\n" when the
