@@ -226,8 +226,8 @@ TEST(AfterConnectionCommand, MovesOnAfterOkAndStopsOnErrorOrTimeOut) {
     panel.SetTicks(c.now);
     std::vector<std::uint16_t> record = {c.command, 0x2000, 2};
     host::AfterConnectionCommand(panel, record);
-    EXPECT_EQ(record[host::kProfileCommandWord], c.commandAfter) << c.reply << c.now;
-    EXPECT_EQ(record[host::kConnectionVectorWord], c.vectorAfter) << c.reply << c.now;
+    EXPECT_EQ(record[GprsProfileCommandWord], c.commandAfter) << c.reply << c.now;
+    EXPECT_EQ(record[GprsMacroVectorWord], c.vectorAfter) << c.reply << c.now;
     if (c.vectorAfter == 0x1000) {
       EXPECT_EQ(panel.GetText(DeviceLW, kModemReplyAddress, 100), "") << "ready for the next answer";
     }

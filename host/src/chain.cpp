@@ -38,12 +38,12 @@ constexpr ChainBinding kSequencer[] = {
     {&V::sequencerState, SequencerStateWord}, {&V::sendState, SequencerSendStateWord},
 };
 constexpr ChainBinding kConnection[] = {
-    {&V::profileCommand, kProfileCommandWord},
-    {&V::connectionVector, kConnectionVectorWord},
+    {&V::profileCommand, GprsProfileCommandWord},
+    {&V::connectionVector, GprsMacroVectorWord},
 };
 constexpr ChainBinding kAfterConnection[] = {
-    {&V::profileCommand, kProfileCommandWord},
-    {&V::connectionVector, kConnectionVectorWord},
+    {&V::profileCommand, GprsProfileCommandWord},
+    {&V::connectionVector, GprsMacroVectorWord},
     {&V::replyTimeout, kConnectionTimeoutWord},
 };
 
@@ -68,8 +68,8 @@ std::span<const ChainBinding> BindingOf(int macro) {
     case CheckerMacro: return kChecker;
     case ErrorReporterMacro: return kReporter;
     case SequencerMacro: return kSequencer;
-    case kConnectionMacro: return kConnection;
-    case kAfterConnectionMacro: return kAfterConnection;
+    case kGprsSendConnectionMacro: return kConnection;
+    case kGprsAfterCommandMacro: return kAfterConnection;
     default: return {};
   }
 }
@@ -105,10 +105,10 @@ bool ChainDispatcher::AttachChain(const std::string& dir, std::string* error,
   }
   std::string ignored;
   if (auto connection = Plugin::Load(dir + "/" + PluginFileName("net_send_connection"), &ignored)) {
-    Attach(kConnectionMacro, std::move(connection));
+    Attach(kGprsSendConnectionMacro, std::move(connection));
   }
   Attach(PduBuilderMacro, PduStructureBuilder);
-  Attach(kAfterConnectionMacro, AfterConnectionCommand);
+  Attach(kGprsAfterCommandMacro, AfterConnectionCommand);
   return true;
 }
 
@@ -121,7 +121,7 @@ bool ChainDispatcher::StartMessage() {
 bool ChainDispatcher::StartConnection(std::uint16_t command) {
   if (values.connectionVector != 0) return false;
   values.profileCommand = command;
-  values.connectionVector = static_cast<std::uint16_t>(1u << kConnectionMacro);
+  values.connectionVector = static_cast<std::uint16_t>(1u << kGprsSendConnectionMacro);
   return true;
 }
 

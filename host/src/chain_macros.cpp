@@ -103,15 +103,15 @@ void AfterConnectionCommand(Panel& panel, std::span<std::uint16_t> record) {
   std::string reply = panel.GetText(DeviceLW, kModemReplyAddress, kModemReplyWords);
   if (Contains(reply, "OK")) {
     for (int i = 0; i < kModemReplyWords; ++i) panel.Word(DeviceLW, kModemReplyAddress + i) = 0;
-    auto next = static_cast<std::uint16_t>(record[kProfileCommandWord] + 1);
-    record[kProfileCommandWord] = next;
-    record[kConnectionVectorWord] = next <= kLastProfileCommand ? SelectMacro(kConnectionMacro) : 0;
+    auto next = static_cast<std::uint16_t>(record[GprsProfileCommandWord] + 1);
+    record[GprsProfileCommandWord] = next;
+    record[GprsMacroVectorWord] = next <= GprsProfileDns2 ? SelectMacro(kGprsSendConnectionMacro) : 0;
     return;
   }
   std::uint32_t limit = panel.GetPair(DeviceLW, kChainSentTickAddress) +
                         10u * record[kConnectionTimeoutWord];
   if (!Contains(reply, "ERROR") && limit > panel.Ticks()) return;  // still waiting
-  record[kConnectionVectorWord] = 0;
+  record[GprsMacroVectorWord] = 0;
 }
 
 }  // namespace host

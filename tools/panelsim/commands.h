@@ -18,6 +18,8 @@ struct Command {
 };
 
 int RunList(const std::vector<std::string>& args);
+int RunPhonebook(const std::vector<std::string>& args);
+int RunChain(const std::vector<std::string>& args);
 
 // The folder of the plug-ins this panelsim was built with.
 std::string DefaultPluginDir();

@@ -11,6 +11,10 @@ namespace {
 const Command kCommands[] = {
     {"list", "list [--plugins DIR]",
      "load every plug-in in DIR and call it once on an empty panel", RunList},
+    {"phonebook", "phonebook load|save [--dir DIR]",
+     "load or save the phone book file in DIR and show the result word", RunPhonebook},
+    {"chain", "chain [--alarm TEXT]... [--phone DIGITS]... [...]",
+     "send alarm lists through the chain and the emulated modem (--help)", RunChain},
 };
 
 void Usage(std::FILE* to) {

@@ -16,19 +16,12 @@
 
 #include "host/panel.h"
 #include "host/plugin.h"
+#include "macro/codes.h"
 
 namespace host {
 
-// Macro numbers of the connection-profile chain.
-inline constexpr int kConnectionMacro = 12;       // net_send_connection
-inline constexpr int kAfterConnectionMacro = 13;  // follows each profile command
-inline constexpr std::uint16_t kLastProfileCommand = 7;
-
-// Record words of the connection-profile chain: net_send_connection reads
-// the profile command from word 0 and keeps its vector in word 1; macro 13
-// uses the same two words and finds the reply time-out in word 2.
-inline constexpr int kProfileCommandWord = 0;
-inline constexpr int kConnectionVectorWord = 1;
+// Macro 13 finds the reply time-out in word 2 of its record; words 0 and 1
+// are net_send_connection's (GprsProfileCommandWord, GprsMacroVectorWord).
 inline constexpr int kConnectionTimeoutWord = 2;
 
 // The values the macros pass to one another. The host keeps them between

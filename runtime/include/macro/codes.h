@@ -194,4 +194,52 @@ enum PartEncoderRecordWord : int {
 
 // ---- Panel configuration: phone book and alarm texts ----
 
+// The phone book's host record (behind parameter word 6): word 0 holds the
+// request, word 1 the result. Results are 0, ErrFileOpen (253),
+// ErrFileMissing (254) and ErrGeneric (255) of the table above.
+enum PhoneBookRecordWord : int {
+  PhoneBookRequestWord = 0,
+  PhoneBookResultWord = 1,
+};
+
+enum PhoneBookRequest : std::uint16_t {
+  PhoneBookLoad = 0,  // file into LW 6000..6270
+  PhoneBookSave = 1,  // LW 6000..6270 into the file
+};
+
+// The alarm text trimmer is macro 1 of the macro vector; it writes words 0
+// to 2 of its record and never reads them.
+inline constexpr std::uint16_t kAlarmTextsMacro = 1;
+
+enum AlarmTextsRecordWord : int {
+  AlarmTextsVectorWord = 0,
+  AlarmTextsFailureWord = 1,
+  AlarmTextsStatusWord = 2,
+};
+
+inline constexpr std::uint16_t AlarmTextsDone = 16;  // status word after a trimming
+
 // ---- GPRS: connection profile and data settings ----
+
+// The connection-profile sender's record: word 0 the profile command, word 1
+// the macro vector of the connection-profile chain.
+enum GprsRecordWord : int {
+  GprsProfileCommandWord = 0,
+  GprsMacroVectorWord = 1,
+};
+
+// Macro numbers of the connection-profile chain.
+inline constexpr std::uint16_t kGprsSendConnectionMacro = 12;  // net_send_connection
+inline constexpr std::uint16_t kGprsAfterCommandMacro = 13;    // follows each command
+
+// Profile commands: 0 places an empty command, 1 to 7 one parameter each.
+enum GprsProfileCommand : std::uint16_t {
+  GprsProfileEmpty = 0,
+  GprsProfileConType = 1,
+  GprsProfileInactTo = 2,
+  GprsProfileUser = 3,
+  GprsProfilePasswd = 4,
+  GprsProfileApn = 5,
+  GprsProfileDns1 = 6,
+  GprsProfileDns2 = 7,
+};

@@ -1,0 +1,91 @@
+#!/usr/bin/env python3
+"""Decodes every PDU frame file the encoder tests left, with python-gammu.
+
+Each <case>.frames (count word, 200-byte NUL-terminated hex records) comes
+with <case>.json: the message every recipient must receive and the numbers in
+file order. Every record must be an SMS-SUBMIT in UCS2 to the right number;
+one recipient's parts must share one reference, be numbered 1..F, and
+reassemble to the message.
+"""
+import glob
+import json
+import os
+import sys
+
+import gammu
+
+
+def records(path):
+    data = open(path, 'rb').read()
+    count = int.from_bytes(data[:2], 'little')
+    body = data[2:]
+    if len(body) != 200 * count:
+        raise AssertionError(f'{count} records announced, {len(body)} bytes follow')
+    out = []
+    for k in range(count):
+        rec = body[200 * k:200 * (k + 1)]
+        text = rec.split(b'\0', 1)[0]
+        if rec[len(text):] != b'\0' * (200 - len(text)):
+            raise AssertionError(f'record {k}: bytes after the text are not zero')
+        out.append(text.decode('ascii'))
+    return out
+
+
+def check_case(frames_path):
+    want = json.load(open(frames_path[:-len('.frames')] + '.json', encoding='utf-8'))
+    pdus = records(frames_path)
+    numbers = want['recipients']
+    if not numbers:
+        assert not pdus, 'records for no recipient'
+        return 0
+    assert len(pdus) % len(numbers) == 0, f'{len(pdus)} records for {len(numbers)} recipients'
+    parts = len(pdus) // len(numbers)
+    for r, number in enumerate(numbers):
+        mine = [gammu.DecodePDU(bytes.fromhex(p), SMSC=True)
+                for p in pdus[r * parts:(r + 1) * parts]]
+        refs = set()
+        for k, sms in enumerate(mine):
+            assert sms['Type'] == 'Submit', sms['Type']
+            assert sms['Coding'] == 'Unicode_No_Compression', sms['Coding']
+            assert sms['Number'] == number, (sms['Number'], number)
+            udh = sms['UDH']
+            if parts == 1:
+                assert udh['Type'] == 'NoUDH', udh
+            else:
+                assert udh['Type'] == 'ConcatenatedMessages', udh
+                assert udh['AllParts'] == parts and udh['PartNumber'] == k + 1, udh
+                assert 1 <= udh['ID8bit'] <= 250, udh
+                refs.add(udh['ID8bit'])
+        assert len(refs) <= 1, f'one recipient, several references: {refs}'
+        linked = gammu.LinkSMS([[s] for s in mine])
+        assert len(linked) == 1, f'{len(linked)} messages after linking'
+        text = gammu.DecodeSMS(linked[0])
+        if text is None:  # a single part needs no linking
+            text = ''.join(s['Text'] for s in linked[0])
+        else:
+            text = ''.join(e['Buffer'] or '' for e in text['Entries'])
+        assert text == want['message'], f'{number}: {text!r} != {want["message"]!r}'
+    return len(pdus)
+
+
+def main():
+    folder = sys.argv[1]
+    cases = sorted(glob.glob(os.path.join(folder, '*.frames')))
+    if not cases:
+        print(f'no frame files in {folder}')
+        return 1
+    failed = 0
+    for path in cases:
+        name = os.path.basename(path)
+        try:
+            n = check_case(path)
+            print(f'{name}: {n} PDUs decoded')
+        except Exception as e:  # report every case, not just the first
+            failed += 1
+            print(f'{name}: FAILED: {e}')
+    print(f'{len(cases) - failed} passed, {failed} failed')
+    return 1 if failed else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
