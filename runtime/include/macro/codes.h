@@ -113,7 +113,7 @@ enum ChainFailure : std::uint16_t {
 
 // Send flags of the sender.
 enum SendFlag : std::uint16_t {
-  SetupSent = 0x1,          // AT..AT+CSCS went out; the next message starts at AT+CMGS
+  SetupSent = 0x1,          // set with AT+CMGS: later messages skip AT..AT+CSCS
   SecondHalfPending = 0x2,  // the second half of a long part record is still to be sent
 };
 
