@@ -29,6 +29,24 @@ std::set<std::FILE*>& FailedStreams() {
   return *failedStreams;
 }
 
+// Blocks handed out through the wrappers. Only these count as held: a
+// plug-in's C runtime may free at unload what it allocated before the
+// wrappers were in place.
+std::set<void*>* liveBlocks = nullptr;
+
+std::set<void*>& LiveBlocks() {
+  if (liveBlocks == nullptr) liveBlocks = new std::set<void*>();
+  return *liveBlocks;
+}
+
+void Track(void* p) {
+  if (p != nullptr && LiveBlocks().insert(p).second) ++interposer.stats.liveAllocations;
+}
+
+void Untrack(void* p) {
+  if (p != nullptr && LiveBlocks().erase(p) != 0) --interposer.stats.liveAllocations;
+}
+
 // Counts one call of the class and says whether it must fail.
 bool Fails(CallClass c) {
   int i = static_cast<int>(c);
@@ -44,27 +62,29 @@ extern "C" {
 void* HookMalloc(std::size_t n) {
   if (Fails(CallClass::Alloc)) return nullptr;
   void* p = std::malloc(n);
-  if (p != nullptr) ++interposer.stats.liveAllocations;
+  Track(p);
   return p;
 }
 
 void* HookCalloc(std::size_t n, std::size_t size) {
   if (Fails(CallClass::Alloc)) return nullptr;
   void* p = std::calloc(n, size);
-  if (p != nullptr) ++interposer.stats.liveAllocations;
+  Track(p);
   return p;
 }
 
 void* HookRealloc(void* old, std::size_t n) {
   if (Fails(CallClass::Alloc)) return nullptr;
   void* p = std::realloc(old, n);
-  if (old == nullptr && p != nullptr) ++interposer.stats.liveAllocations;
-  if (old != nullptr && n == 0 && p == nullptr) --interposer.stats.liveAllocations;
+  if (p != nullptr || n == 0) {
+    Untrack(old);
+    Track(p);
+  }
   return p;
 }
 
 void HookFree(void* p) {
-  if (p != nullptr) --interposer.stats.liveAllocations;
+  Untrack(p);
   std::free(p);
 }
 
@@ -369,6 +389,7 @@ Interposer& Calls() { return interposer; }
 void ResetCalls() {
   interposer = Interposer{};
   FailedStreams().clear();
+  LiveBlocks().clear();
 }
 
 int InterposeImports(void* module, std::string* error) {
