@@ -1,6 +1,7 @@
 #include "host/faults.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,19 +33,20 @@ std::set<std::FILE*>& FailedStreams() {
 // Blocks handed out through the wrappers. Only these count as held: a
 // plug-in's C runtime may free at unload what it allocated before the
 // wrappers were in place.
-std::set<void*>* liveBlocks = nullptr;
+std::set<std::uintptr_t>* liveBlocks = nullptr;
 
-std::set<void*>& LiveBlocks() {
-  if (liveBlocks == nullptr) liveBlocks = new std::set<void*>();
+std::set<std::uintptr_t>& LiveBlocks() {
+  if (liveBlocks == nullptr) liveBlocks = new std::set<std::uintptr_t>();
   return *liveBlocks;
 }
 
 void Track(void* p) {
-  if (p != nullptr && LiveBlocks().insert(p).second) ++interposer.stats.liveAllocations;
+  auto key = reinterpret_cast<std::uintptr_t>(p);
+  if (key != 0 && LiveBlocks().insert(key).second) ++interposer.stats.liveAllocations;
 }
 
-void Untrack(void* p) {
-  if (p != nullptr && LiveBlocks().erase(p) != 0) --interposer.stats.liveAllocations;
+void Untrack(std::uintptr_t key) {
+  if (key != 0 && LiveBlocks().erase(key) != 0) --interposer.stats.liveAllocations;
 }
 
 // Counts one call of the class and says whether it must fail.
@@ -75,16 +77,17 @@ void* HookCalloc(std::size_t n, std::size_t size) {
 
 void* HookRealloc(void* old, std::size_t n) {
   if (Fails(CallClass::Alloc)) return nullptr;
+  auto oldKey = reinterpret_cast<std::uintptr_t>(old);
   void* p = std::realloc(old, n);
   if (p != nullptr || n == 0) {
-    Untrack(old);
+    Untrack(oldKey);
     Track(p);
   }
   return p;
 }
 
 void HookFree(void* p) {
-  Untrack(p);
+  Untrack(reinterpret_cast<std::uintptr_t>(p));
   std::free(p);
 }
 
