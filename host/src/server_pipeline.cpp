@@ -118,15 +118,6 @@ std::uint16_t ServerPipeline::LoadSettings(Panel& panel) {
   return panel.Word(DeviceLW, kError);
 }
 
-std::uint16_t ServerPipeline::ComposeAndEncode(Panel& panel, std::uint16_t mask) {
-  panel.Word(DeviceLW, kMask) = mask;
-  bool flags = chain_ == ServerChain::FlagChained;
-  Call(flags ? "srv_compose_text" : "srv_compose_events", panel, nullptr);
-  if (panel.Word(DeviceLW, kError) != 0) return panel.Word(DeviceLW, kError);
-  Call(flags ? "srv_encode_pdu_alt" : "srv_encode_pdu", panel, nullptr);
-  return panel.Word(DeviceLW, kError);
-}
-
 PipelineRun ServerPipeline::Run(Panel& panel, ModemLink& link, std::uint16_t mask, bool forceSend,
                                 int maxTransmitterCalls) {
   PipelineRun run;

@@ -19,6 +19,9 @@ struct Command {
 
 int RunList(const std::vector<std::string>& args);
 int RunPhonebook(const std::vector<std::string>& args);
+int RunDemo(const std::vector<std::string>& args);
+int RunSend(const std::vector<std::string>& args);
+int RunCompose(const std::vector<std::string>& args);
 
 // The folder of the plug-ins this panelsim was built with.
 std::string DefaultPluginDir();

@@ -74,9 +74,6 @@ class ServerPipeline {
   // Called after every plug-in call with its name (for traces).
   std::function<void(const std::string&, Panel&)> onCall;
 
-  // The composer and encoder alone, without a modem (panelsim compose).
-  std::uint16_t ComposeAndEncode(Panel& panel, std::uint16_t mask);
-
  private:
   int Call(const std::string& name, Panel& panel, ModemLink* link);
   std::string dir_;
