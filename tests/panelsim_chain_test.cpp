@@ -24,6 +24,7 @@ TEST(PanelsimChain, SucceedsOnlyWhenEveryMessageGotThrough) {
       << "the first message fails";
   EXPECT_EQ(panelsim::RunChain(Args{"--phone", "12345"}), 1) << "no valid number: the builder fails";
   EXPECT_EQ(panelsim::RunChain(Args{"--help"}), 0);
+  EXPECT_EQ(panelsim::RunChain(Args{"--quiet", "--calls"}), 0);
 }
 
 TEST(PanelsimChain, RejectsWhatDoesNotFit) {

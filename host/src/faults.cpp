@@ -1,6 +1,7 @@
 #include "host/faults.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,6 +30,25 @@ std::set<std::FILE*>& FailedStreams() {
   return *failedStreams;
 }
 
+// Blocks handed out through the wrappers. Only these count as held: a
+// plug-in's C runtime may free at unload what it allocated before the
+// wrappers were in place.
+std::set<std::uintptr_t>* liveBlocks = nullptr;
+
+std::set<std::uintptr_t>& LiveBlocks() {
+  if (liveBlocks == nullptr) liveBlocks = new std::set<std::uintptr_t>();
+  return *liveBlocks;
+}
+
+void Track(void* p) {
+  auto key = reinterpret_cast<std::uintptr_t>(p);
+  if (key != 0 && LiveBlocks().insert(key).second) ++interposer.stats.liveAllocations;
+}
+
+void Untrack(std::uintptr_t key) {
+  if (key != 0 && LiveBlocks().erase(key) != 0) --interposer.stats.liveAllocations;
+}
+
 // Counts one call of the class and says whether it must fail.
 bool Fails(CallClass c) {
   int i = static_cast<int>(c);
@@ -44,27 +64,30 @@ extern "C" {
 void* HookMalloc(std::size_t n) {
   if (Fails(CallClass::Alloc)) return nullptr;
   void* p = std::malloc(n);
-  if (p != nullptr) ++interposer.stats.liveAllocations;
+  Track(p);
   return p;
 }
 
 void* HookCalloc(std::size_t n, std::size_t size) {
   if (Fails(CallClass::Alloc)) return nullptr;
   void* p = std::calloc(n, size);
-  if (p != nullptr) ++interposer.stats.liveAllocations;
+  Track(p);
   return p;
 }
 
 void* HookRealloc(void* old, std::size_t n) {
   if (Fails(CallClass::Alloc)) return nullptr;
+  auto oldKey = reinterpret_cast<std::uintptr_t>(old);
   void* p = std::realloc(old, n);
-  if (old == nullptr && p != nullptr) ++interposer.stats.liveAllocations;
-  if (old != nullptr && n == 0 && p == nullptr) --interposer.stats.liveAllocations;
+  if (p != nullptr || n == 0) {
+    Untrack(oldKey);
+    Track(p);
+  }
   return p;
 }
 
 void HookFree(void* p) {
-  if (p != nullptr) --interposer.stats.liveAllocations;
+  Untrack(reinterpret_cast<std::uintptr_t>(p));
   std::free(p);
 }
 
@@ -369,6 +392,7 @@ Interposer& Calls() { return interposer; }
 void ResetCalls() {
   interposer = Interposer{};
   FailedStreams().clear();
+  LiveBlocks().clear();
 }
 
 int InterposeImports(void* module, std::string* error) {

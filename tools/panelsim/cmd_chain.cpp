@@ -1,6 +1,7 @@
 // panelsim chain: one or more alarm messages through the chain generation,
 // the chain dispatcher and the emulated modem. Shows the modem traffic, the
 // status text and every SMS the phones received.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,6 +12,7 @@
 #include "host/modem.h"
 #include "host/panel.h"
 #include "host/plugin.h"
+#include "host/workdir.h"
 #include "macro/chain_registers.h"
 #include "macro/codes.h"
 #include "macro/registers.h"
@@ -30,6 +32,7 @@ struct ChainOptions {
   int timeout = 10;  // units of ten ticks
   std::vector<std::string> silent;  // commands the modem leaves unanswered
   bool calls = false;               // list every macro call
+  bool quiet = false;               // only the status texts and the SMS received
 };
 
 const char* const kSampleAlarms[] = {"Pressure high", "Temperature low", "Pump 2 failure",
@@ -90,7 +93,8 @@ const char kHelp[] =
     "                      unanswered (\"AT\", \"AT+CMGS\", \"<PDU>\"); may repeat\n"
     "  --composer NAME     link_compose_alarms (default) or link_compose_events\n"
     "  --plugins DIR       the plug-ins to load\n"
-    "  --calls             list every macro call\n";
+    "  --calls             list every macro call\n"
+    "  --quiet             show only the status texts and the SMS received\n";
 
 // 0 to run, -1 after --help, else the exit code of a usage error.
 int Parse(const std::vector<std::string>& args, ChainOptions* o) {
@@ -100,8 +104,8 @@ int Parse(const std::vector<std::string>& args, ChainOptions* o) {
       std::fputs(kHelp, stdout);
       return -1;
     }
-    if (a == "--calls") {
-      o->calls = true;
+    if (a == "--calls" || a == "--quiet") {
+      (a == "--calls" ? o->calls : o->quiet) = true;
       continue;
     }
     if (i + 1 >= args.size()) return Usage("missing value after ", a);
@@ -192,8 +196,8 @@ int RunChain(const std::vector<std::string>& args) {
     return 1;
   }
   encoder->Call(panel);
-  std::printf("recipients:\n");
-  for (std::size_t i = 0; i < o.phones.size(); ++i) {
+  if (!o.quiet) std::printf("recipients:\n");
+  for (std::size_t i = 0; i < o.phones.size() && !o.quiet; ++i) {
     std::printf("  %-10s -> RW %d: %s\n", o.phones[i].c_str(),
                 kDestinationAddress + kDestinationWords * static_cast<int>(i),
                 panel.GetText(DeviceRW, kDestinationAddress + kDestinationWords * static_cast<int>(i),
@@ -216,7 +220,7 @@ int RunChain(const std::vector<std::string>& args) {
     while (chain.Step() >= 0 && ++calls < 100000) {
     }
     std::string trace = link.TraceText();
-    std::printf("modem traffic:\n%s", trace.substr(traced).c_str());
+    if (!o.quiet) std::printf("modem traffic:\n%s", trace.substr(traced).c_str());
     traced = trace.size();
     std::string status = panel.GetText(DeviceRW, kStatusTextAddress, kStatusTextWords);
     std::printf("status text: %s\n", status.c_str());
@@ -238,6 +242,18 @@ int RunChain(const std::vector<std::string>& args) {
   }
   if (link.modem.inbox().All().empty()) std::printf("  none\n");
   return failures == 0 ? 0 : 1;
+}
+
+int RunChainDemo(const std::string& plugins, bool quiet) {
+  std::printf("\n=== the chain generation: sample alarms through the macro vector\n");
+  std::vector<std::string> files = host::ListFiles(plugins);
+  if (std::find(files.begin(), files.end(), host::PluginFileName("link_sequencer")) == files.end()) {
+    std::printf("the sequencer is a PC build only: no chain on this build\n");
+    return 0;
+  }
+  std::vector<std::string> args = {"--plugins", plugins};
+  if (quiet) args.push_back("--quiet");
+  return RunChain(args);
 }
 
 }  // namespace panelsim

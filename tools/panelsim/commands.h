@@ -19,7 +19,13 @@ struct Command {
 
 int RunList(const std::vector<std::string>& args);
 int RunPhonebook(const std::vector<std::string>& args);
+int RunDemo(const std::vector<std::string>& args);
+int RunSend(const std::vector<std::string>& args);
+int RunCompose(const std::vector<std::string>& args);
 int RunChain(const std::vector<std::string>& args);
+// The chain with its sample recipe after the server pipeline of the demo;
+// says so and returns 0 when `plugins` holds no sequencer (the panel build).
+int RunChainDemo(const std::string& plugins, bool quiet);
 
 // The folder of the plug-ins this panelsim was built with.
 std::string DefaultPluginDir();

@@ -13,6 +13,12 @@ const Command kCommands[] = {
      "load every plug-in in DIR and call it once on an empty panel", RunList},
     {"phonebook", "phonebook load|save [--dir DIR]",
      "load or save the phone book file in DIR and show the result word", RunPhonebook},
+    {"demo", "demo [--chain flags|word]",
+     "send sample alarms through the server plug-ins and the emulated modem", RunDemo},
+    {"send", "send --to NUMBER --event TEXT... [options]",
+     "send one message through the server plug-ins and the emulated modem", RunSend},
+    {"compose", "compose [--title T] [--event TEXT]... [--mask N]",
+     "compose and encode a message and show its PDUs field by field", RunCompose},
     {"chain", "chain [--alarm TEXT]... [--phone DIGITS]... [...]",
      "send alarm lists through the chain and the emulated modem (--help)", RunChain},
 };
