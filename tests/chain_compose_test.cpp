@@ -214,6 +214,18 @@ TEST_F(PartEncoder, JoinsListedTextsWithoutNumbers) {
   EXPECT_EQ(Rec(PartEncoderCountWord), 1);
 }
 
+// A title ended by a zero word before its 20th: the words after the zero
+// are not part of it and must not show up past the text.
+TEST_F(PartEncoder, WordsAfterTheTitlesEndStayOut) {
+  PutLengths(0, {});
+  PutUnits(panel, kPartTitleAddress, u"AB");
+  PutUnits(panel, kPartTitleAddress + 3, u"CDEFGHIJKLMNOPQ");
+  Remember();
+  EXPECT_EQ(Call(), 0);
+  EXPECT_EQ(Text(), u"AB\n\n");
+  EXPECT_EQ(Rec(PartEncoderCountWord), 1);
+}
+
 TEST_F(PartEncoder, RewritesAllFiveHundredWordsEveryCall) {
   PutLengths(20, {20, 20, 20, 20, 20});
   EXPECT_EQ(Call(), 0);
