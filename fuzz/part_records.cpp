@@ -65,15 +65,15 @@ struct Sim {
       case 32: {
         long n = std::min<long>(Word(kArea + 1 + offset), 200);
         long data = kArea + 2 + offset;
-        if (n <= 100) {
+        if ((flags & 2) != 0) {  // the second half ends the record
+          flags &= static_cast<std::uint16_t>(~2u);
+          *out = n > 100 ? Words(data + 100, n - 100) : "";
+        } else if (n <= 100) {
           *out = Words(data, n);
-        } else if ((flags & 2) == 0) {
+        } else {
           flags |= 2;
           *out = Words(data, 100);
           return true;
-        } else {
-          flags &= static_cast<std::uint16_t>(~2u);
-          *out = Words(data + 100, n - 100);
         }
         offset = static_cast<std::uint16_t>(offset + n + 2);
         return true;
