@@ -13,8 +13,11 @@ test: deps
 deps:
 	./scripts/install-deps.sh
 
+# panelsim needs the headers of CLI11, toml++ and utfcpp besides the compilers.
 native:
-	@command -v cmake >/dev/null && command -v ninja >/dev/null || ./scripts/install-deps.sh
+	@command -v cmake >/dev/null && command -v ninja >/dev/null \
+	  && test -f /usr/include/CLI/CLI.hpp && test -f /usr/include/toml++/toml.h \
+	  && test -f /usr/include/utf8cpp/utf8.h || ./scripts/install-deps.sh
 	cmake --preset native >/dev/null
 	cmake --build --preset native
 

@@ -13,6 +13,12 @@ const Command kCommands[] = {
      "load every plug-in in DIR and call it once on an empty panel", RunList},
     {"phonebook", "phonebook load|save [--dir DIR]",
      "load or save the phone book file in DIR and show the result word", RunPhonebook},
+    {"gprs", "gprs [--dir DIR] [--show-secrets]",
+     "send the seven connection-profile commands of DIR's profile file to the modem", RunGprs},
+    {"inspect", "inspect FILE... [--as KIND] [--json]",
+     "show what a data file holds and what is wrong with it", RunInspect},
+    {"settings", "settings write|check|read|example",
+     "write the data files from a TOML file, or read them into one", RunSettings},
 };
 
 void Usage(std::FILE* to) {
