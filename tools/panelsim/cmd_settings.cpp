@@ -63,7 +63,8 @@ class Checker {
       if (ok) continue;
       std::string list;
       for (const char* n : known) list += (list.empty() ? "" : ", ") + std::string(n);
-      Fail(&v, prefix + "." + std::string(k.str()), "unknown key (known here: " + list + ")");
+      const std::string key = (prefix.empty() ? "" : prefix + ".") + std::string(k.str());
+      Fail(&v, key, "unknown key (known here: " + list + ")");
     }
   }
 
@@ -666,7 +667,7 @@ bool SettingsFromToml(std::string_view text, const std::string& source, Settings
     return false;
   }
   Checker c(errors);
-  c.OnlyKeys(doc, "(top level)", {kSendSection, kRecipientSection, kTemplateSection,
+  c.OnlyKeys(doc, "", {kSendSection, kRecipientSection, kTemplateSection,
                                   kPhoneSection, kConnectionSection, kDataSection});
   *out = SettingsFiles{};
   auto section = [&](const char* name) -> const toml::table* {
