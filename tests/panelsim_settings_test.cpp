@@ -158,6 +158,7 @@ TEST(PanelsimSettings, EveryMistakeNamesItsKey) {
       {"[gprs_connection]\nconType = \"GPRS0xx\"", "gprs_connection.conType"},
       {"[gprs_connection]\npasswd = \"ab\\rAT\"", "gprs_connection.passwd"},
       {"[gprs_connection]\npassword = \"x\"", "gprs_connection.password"},
+      {"[gprs_connection]\napn = \"internet;+CFUN=0\"", "gprs_connection.apn"},
       {"[gprs_data]\nheader = 65536", "gprs_data.header"},
       {"[gprs_data.entry.3]\ntext16 = \"" + std::string(17, 'x') + "\"", "gprs_data.entry.3.text16"},
       {"[gprs_data.entry.15]\ntext30 = { hex = \"" + std::string(62, 'A') + "\" }",

@@ -592,6 +592,12 @@ Decoded<ConnectionProfile> DecodeConnectionProfile(std::string_view b) {
                    c, k));
         break;
       }
+      if (c == ';') {
+        Add(p, ProblemSeverity::Error, f.offset + k, where,
+            "';' ends the command at the modem, which runs what follows as a command of its "
+            "own");
+        break;
+      }
       if (c >= 0x80) {
         Add(p, ProblemSeverity::Warning, f.offset + k, where,
             Format("byte 0x%02X is not ASCII; the modem may refuse it", c));

@@ -334,10 +334,16 @@ host::ConnectionProfile ConnectionFromToml(Checker& c, const toml::table& t) {
     const std::string key = p + "." + f.tag;
     const std::string* s = c.String(t.get(f.tag), key);
     if (s == nullptr) continue;
-    // The values go to the modem inside a command line: a control character
-    // would end the field there, so it is refused here.
+    // The values go to the modem inside a command line, unquoted: a control
+    // character would end the field there, a ';' would start another command.
     if (!Checker::PrintableAscii(*s)) {
       c.Fail(t.get(f.tag), key, "holds characters other than printable ASCII");
+      continue;
+    }
+    if (s->find(';') != std::string::npos) {
+      c.Fail(t.get(f.tag), key,
+             "holds ';', which ends the command at the modem: what follows would run as a "
+             "command of its own");
       continue;
     }
     if (s->size() > f.length) {

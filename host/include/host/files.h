@@ -50,7 +50,7 @@ const DataFileInfo* DataFileForPath(std::string_view path);
 const DataFileInfo* DataFileForKey(std::string_view key);
 
 enum class ProblemSeverity : std::uint8_t {
-  Error,    // a plug-in would fail on it, or the file is cut short
+  Error,    // a plug-in would fail on it or send what was not meant, or the file is cut short
   Warning,  // readable, but not what the plug-ins write, or ignored by them
 };
 

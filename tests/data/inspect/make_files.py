@@ -209,6 +209,8 @@ CASES = {
         "phone-book-short": ("panel_phone_book.bin", phone_book(1, [b"A"])[:100]),
         "gprs-connection-short": ("gprs_ConnectionProfileSettings.bin",
                                   connection({"conType": b"GPRS0", "passwd": b"s3cret"})[:60]),
+        "gprs-connection-semicolon": ("gprs_ConnectionProfileSettings.bin", connection({
+            "conType": b"GPRS0", "passwd": b"ab;+CFUN=0", "apn": b"internet"})),
         "gprs-data-short": ("gprs_DataSettings.bin", data_settings(1, {})[:200]),
     },
 }
