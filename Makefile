@@ -5,7 +5,7 @@
 .PHONY: demo test deps native panel pc clean
 
 demo: native
-	./build/native/tools/panelsim/panelsim list
+	./build/native/tools/panelsim/panelsim demo
 
 test: deps
 	./scripts/run-tests.sh

@@ -44,6 +44,7 @@ class Dispatch : public PluginTest {
     EXPECT_EQ(Call(), 0);
     ExpectChangesOnlyIn({{DeviceLW, 6000, 8}});
     ExpectNothingHeld();
+    EXPECT_EQ(host::Calls().stats.calls[0], 0) << "the scheduler allocates nothing";
     bool raised = (Flags() & SendDue) != 0;
     if (raised) {
       EXPECT_EQ(Flags() & SchedulerArmed, 0u) << "a raised send disarms the scheduler";

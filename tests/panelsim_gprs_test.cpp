@@ -56,6 +56,7 @@ TEST(PanelsimGprs, TheModemReceivesEveryFieldOfTheProfile) {
       EXPECT_TRUE(s.placed) << tag;
       EXPECT_EQ(s.sent, "at^sics=0," + tag + "," + p.fields[i] + "\r\n");
       EXPECT_TRUE(s.accepted) << tag << ": " << s.answer;
+      EXPECT_TRUE(run.violations.empty());
       expected.push_back("0," + tag + "," + p.fields[i]);
     }
     EXPECT_EQ(run.profile, expected) << "what the modem keeps, in order";
@@ -92,6 +93,24 @@ TEST(PanelsimGprs, AControlCharacterInAFieldSendsNoFurtherCommand) {
   EXPECT_EQ(run.steps[3].sent, "at^sics=0,passwd,ab\r\n");
   EXPECT_FALSE(Contains(run.trace, "CFUN"));
   EXPECT_EQ(run.profile.size(), 7u);
+}
+
+// Macro 13 ends the chain on a refused command. A ';' in a value makes the
+// modem run the rest as a command of its own, which this modem refuses.
+TEST(PanelsimGprs, ARefusedCommandEndsTheChain) {
+  host::WorkDir work;
+  ASSERT_TRUE(work.Write(kFile, ProfileFile({"GPRS0", "20", "u", "ab;+CMGF=1", "apn", "1", "2"})));
+  const panelsim::GprsRun run = panelsim::RunGprsProfile(MACRO_PLUGIN_DIR, work.path());
+  ASSERT_EQ(run.steps.size(), 4u);
+  EXPECT_TRUE(run.steps[2].accepted);
+  EXPECT_TRUE(run.steps[3].placed);
+  EXPECT_FALSE(run.steps[3].accepted) << run.steps[3].answer;
+  EXPECT_TRUE(Contains(run.steps[3].answer, "ERROR"));
+  EXPECT_TRUE(run.violations.empty());
+  const std::string shown = panelsim::ShowGprs(run, false, false);
+  EXPECT_TRUE(Contains(shown, "3 of 7 commands accepted")) << shown;
+  EXPECT_FALSE(Contains(shown, "CMGF")) << "the password stays hidden: " << shown;
+  EXPECT_EQ(panelsim::RunGprs(Args{"--dir", work.path()}), 1);
 }
 
 TEST(PanelsimGprs, WithoutAProfileFileNothingIsSent) {

@@ -54,6 +54,7 @@ class Transmitter : public PluginTest, public ::testing::WithParamInterface<cons
     EXPECT_EQ(Call(), 0);
     ExpectChangesOnlyIn({{DeviceLW, 0, 200}, {DeviceLW, 6000, 14}, {DeviceLB, 0, 1}});
     ExpectNothingHeld();
+    EXPECT_EQ(host::Calls().stats.calls[0], 0) << "the transmitter allocates nothing";
     ++calls;
     if (panel.Bit(DeviceLB, 0) == 1) {
       panel.Bit(DeviceLB, 0) = 0;

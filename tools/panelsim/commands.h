@@ -25,6 +25,13 @@ struct Command {
 
 int RunList(const std::vector<std::string>& args);
 int RunPhonebook(const std::vector<std::string>& args);
+int RunDemo(const std::vector<std::string>& args);
+int RunSend(const std::vector<std::string>& args);
+int RunCompose(const std::vector<std::string>& args);
+int RunChain(const std::vector<std::string>& args);
+// The chain with its sample recipe after the server pipeline of the demo;
+// says so and returns 0 when `plugins` holds no sequencer (the panel build).
+int RunChainDemo(const std::string& plugins, bool quiet);
 int RunGprs(const std::vector<std::string>& args);
 int RunInspect(const std::vector<std::string>& args);
 int RunSettings(const std::vector<std::string>& args);
@@ -41,7 +48,7 @@ struct GprsStep {
   bool placed = false;        // transmit flag raised and handed on to macro 13
   std::string sent;           // what the modem received
   std::string answer;         // LW 100..199 once the answer was due
-  bool accepted = false;      // the answer ends in OK
+  bool accepted = false;      // macro 13 took the answer and moved on
 };
 
 struct GprsRun {
@@ -49,9 +56,11 @@ struct GprsRun {
   std::vector<GprsStep> steps;       // stops at the first command not placed
   std::vector<std::string> profile;  // what the modem keeps, "0,apn,internet"
   std::string trace;                 // the modem link's trace
+  std::vector<std::string> violations;  // record words written outside the chain's binding
 };
 
-// Runs net_send_connection from `plugins` for profile commands 1 to 7 in `dir`.
+// Runs net_send_connection from `plugins` for profile commands 1 to 7 in `dir`,
+// until macro 13 has taken the last answer or refused one.
 GprsRun RunGprsProfile(const std::string& plugins, const std::string& dir);
 // The run as the command prints it.
 std::string ShowGprs(const GprsRun& run, bool showSecrets, bool trace);

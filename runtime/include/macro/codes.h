@@ -93,6 +93,105 @@ enum ResultCode : std::uint16_t {
 
 // ---- Chain generation: macro-vector bits, failure mask, record words ----
 
+// Macro numbers of the chain: bit n of the macro vector selects macro n. The
+// vector holds a single bit or 0, never several bits OR-ed together.
+enum ChainMacro : std::uint16_t {
+  ComposerMacro = 2,       // link_compose_alarms or link_compose_events
+  PduBuilderMacro = 3,     // the PDU structure builder of the panel project
+  SenderMacro = 4,         // link_send_sequence
+  CheckerMacro = 5,        // link_check_reply
+  ErrorReporterMacro = 6,  // link_report_error
+  SequencerMacro = 7,      // link_sequencer
+};
+
+// Failure mask: a failing worker replaces the whole mask with its own bit.
+enum ChainFailure : std::uint16_t {
+  FailedComposer = 0x04,    // bit 2
+  FailedPduBuilder = 0x08,  // bit 3
+  FailedChecker = 0x20,     // bit 5: no acceptable answer within the reply time-out
+};
+
+// Send flags of the sender.
+enum SendFlag : std::uint16_t {
+  SetupSent = 0x1,          // set with AT+CMGS: later messages skip AT..AT+CSCS
+  SecondHalfPending = 0x2,  // the second half of a long part record is still to be sent
+};
+
+// Send state: the command placed by the call that reached the state; the
+// reply checker and the error reporter read it as the request type.
+enum SendState : std::uint16_t {
+  SendStart = 0,
+  SendAt = 1,         // "AT"
+  SendEchoOff = 2,    // "ATE0"
+  SendPduMode = 4,    // "AT+CMGF=0"
+  SendCharset = 8,    // "AT+CSCS=\"UCS2\""
+  SendAnnounce = 16,  // "AT+CMGS=" and the length
+  SendData = 32,      // the PDU data of a part record, or one half of it
+  SendDone = 64,      // all parts sent; the success text is shown
+};
+
+// Sequencer state.
+enum SequencerState : std::uint16_t {
+  SequencerIdle = 0,        // next call arms the chain
+  SequencerCompose = 1,     // next call selects the composer
+  SequencerBuild = 2,       // next call selects the PDU structure builder
+  SequencerStartSend = 4,   // next call resets the send state, selects the sender
+  SequencerCheck = 8,       // next call selects the checker, or ends after SendDone
+  SequencerSendNext = 16,   // next call selects the sender
+  SequencerEnd = 32,        // next call clears the vector and the failure mask
+  SequencerEndByError = 64,  // written by the error reporter; ends like SequencerEnd
+};
+
+// The binding table: the word of each macro's record that carries each
+// chain value. Words a macro does not name are neither read nor written.
+enum SequencerRecordWord : int {
+  SequencerVectorWord = 1,
+  SequencerFailureWord = 2,
+  SequencerStateWord = 3,
+  SequencerSendStateWord = 4,
+};
+
+enum ComposerRecordWord : int {
+  ComposerVectorWord = 0,
+  ComposerFailureWord = 1,
+};
+
+enum SenderRecordWord : int {
+  SenderVectorWord = 0,
+  SenderFlagsWord = 2,
+  SenderStateWord = 3,
+  SenderPartIndexWord = 4,
+  SenderPartOffsetWord = 5,
+};
+
+enum CheckerRecordWord : int {
+  CheckerVectorWord = 0,
+  CheckerFailureWord = 1,
+  CheckerSendStateWord = 2,
+  CheckerFlagsWord = 3,
+  CheckerTimeoutWord = 4,
+};
+
+enum ReporterRecordWord : int {
+  ReporterVectorWord = 0,
+  ReporterFailureWord = 1,
+  ReporterFlagsWord = 2,
+  ReporterSendStateWord = 3,
+  ReporterSequencerStateWord = 4,
+};
+
+// The PDU structure builder (macro 3, the panel project's) ends like any
+// worker: its vector and failure mask in the composer's positions.
+enum PduBuilderRecordWord : int {
+  PduBuilderVectorWord = 0,
+  PduBuilderFailureWord = 1,
+};
+
+// link_encode_parts writes the number of message parts into its word 0.
+enum PartEncoderRecordWord : int {
+  PartEncoderCountWord = 0,
+};
+
 // ---- Panel configuration: phone book and alarm texts ----
 
 // The phone book's host record (behind parameter word 6): word 0 holds the
