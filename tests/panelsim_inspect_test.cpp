@@ -4,6 +4,7 @@
 // decoded without a problem, and the GPRS password masked.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -92,7 +93,10 @@ TEST(PanelsimInspect, FilesAreKnownByNameOrByKind) {
   EXPECT_EQ(panelsim::InspectFile("SMSPROFILE_1.BIN", "", false).error, "");
   EXPECT_TRUE(Contains(panelsim::InspectFile("copy.bin", "sendsettings", false).error,
                        "unknown kind"));
-  EXPECT_EQ(panelsim::InspectFile("SMSProfile_2.bin", "", false).error, "cannot open the file");
+  EXPECT_EQ(panelsim::InspectFile("SMSProfile_2.bin", "", false).error, "no such file");
+  std::filesystem::create_directory("SMSMessage.bin");
+  EXPECT_EQ(panelsim::InspectFile("SMSMessage.bin", "", false).error, "not a regular file");
+  EXPECT_EQ(panelsim::RunInspect(Args{"SMSMessage.bin"}), 1);
 
   EXPECT_EQ(panelsim::RunInspect(Args{"SMSPROFILE_1.BIN"}), 0);
   EXPECT_EQ(panelsim::RunInspect(Args{"--json", "--as", "send-settings", "copy.bin"}), 0);

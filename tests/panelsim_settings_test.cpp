@@ -3,6 +3,7 @@
 // before any file is written.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -242,6 +243,14 @@ TEST(PanelsimSettings, ReadingNamesWhatIsWrongWithAFile) {
   EXPECT_EQ(files.sendSettings->sendInterval, 5);
   EXPECT_FALSE(files.recipients.has_value());
   EXPECT_EQ(panelsim::RunSettings(Args{"read"}), 1);
+
+  std::filesystem::create_directory("SMSProfile_2.bin");
+  notes.clear();
+  panelsim::ReadSettingsFiles(".", &notes, &failed);
+  ASSERT_EQ(notes.size(), 2u);
+  EXPECT_TRUE(notes[1].find("SMSProfile_2.bin: not a regular file") != std::string::npos)
+      << notes[1];
+  EXPECT_EQ(panelsim::RunSettings(Args{"write", "SMSProfile_2.bin"}), 1) << "a folder as the TOML";
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <iterator>
 
 #include <utf8cpp/utf8.h>
@@ -657,6 +659,32 @@ std::string EncodeDataSettings(const DataSettings& ds) {
 }
 
 // ---------------------------------------------------------------------------
+
+bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error) {
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (!std::filesystem::exists(status)) {
+    *error = "no such file";
+    return false;
+  }
+  if (!std::filesystem::is_regular_file(status)) {
+    *error = "not a regular file";
+    return false;
+  }
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) {
+    *error = "cannot open the file";
+    return false;
+  }
+  bytes->clear();
+  char buf[4096];
+  std::size_t n = 0;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes->append(buf, n);
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) *error = "cannot read the file";
+  return !failed;
+}
 
 std::string Utf16ToUtf8(std::u16string_view units) {
   std::string out;

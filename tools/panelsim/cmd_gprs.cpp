@@ -74,7 +74,8 @@ GprsRun RunGprsProfile(const std::string& plugins, const std::string& dir) {
     run.error = "cannot enter " + dir + ": " + folder.error().message();
     return run;
   }
-  if (!std::filesystem::is_regular_file(file)) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) {
     run.error = "no " + file + " in " + dir;
     return run;
   }

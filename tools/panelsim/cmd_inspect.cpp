@@ -3,9 +3,6 @@
 // host's (host/files.h); this file only lays it out, as text or as JSON.
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -509,20 +506,13 @@ InspectResult InspectFile(const std::string& path, const std::string& as, bool s
                          : "unknown kind '" + as + "' (" + KindList() + ")";
     return r;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::string bytes;
+  std::string error;
+  if (!host::ReadWholeFile(path, &bytes, &error)) {
     InspectResult r;
     r.path = path;
     r.info = info;
-    r.error = "cannot open the file";
-    return r;
-  }
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    InspectResult r;
-    r.path = path;
-    r.info = info;
-    r.error = "cannot read the file";
+    r.error = error;
     return r;
   }
   return InspectBytes(path, bytes, *info, showSecrets);

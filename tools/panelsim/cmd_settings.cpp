@@ -514,12 +514,6 @@ void DataToToml(const host::DataSettings& d, std::string& out) {
 // ---------------------------------------------------------------------------
 // Files.
 
-bool ReadWhole(const std::filesystem::path& path, std::string* bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
 
 // Writes a file whole to a temporary name beside it, then renames it over the
 // target, so that a failed write leaves the previous file as it was.
@@ -556,8 +550,8 @@ std::string ReadText(const std::string& path, std::string* error) {
   std::string text;
   if (path == "-") {
     text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-  } else if (!ReadWhole(path, &text)) {
-    *error = "cannot read " + path;
+  } else if (std::string why; !host::ReadWholeFile(path, &text, &why)) {
+    *error = path + ": " + why;
   }
   return text;
 }
@@ -718,9 +712,11 @@ SettingsFiles ReadSettingsFiles(const std::string& dir, std::vector<std::string>
   auto load = [&](DataFileKind kind, auto decode, auto& slot) {
     const std::filesystem::path path = std::filesystem::path(dir) / host::DataFile(kind).fileName;
     std::string bytes;
-    if (!std::filesystem::exists(path)) return;
-    if (!ReadWhole(path, &bytes)) {
-      notes->push_back(path.string() + ": cannot read the file");
+    std::string why;
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return;
+    if (!host::ReadWholeFile(path.string(), &bytes, &why)) {
+      notes->push_back(path.string() + ": " + why);
       *failed = true;
       return;
     }

@@ -216,6 +216,11 @@ std::string EncodeConnectionProfile(const ConnectionProfile& c);
 std::string EncodeDataSettings(const DataSettings& d);
 
 // ---------------------------------------------------------------------------
+// Reading a file whole: false with the reason when it does not exist, is not
+// a regular file (a folder, say) or cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error);
+
+// ---------------------------------------------------------------------------
 // Text helpers.
 
 // UCS2 units as UTF-8; a surrogate that is not part of a pair becomes U+FFFD.
