@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "host/panel.h"
 #include "macro/codes.h"
@@ -223,7 +225,11 @@ void SerialModemLink::Place(Panel& panel) {
 
 void SerialModemLink::Tick(Panel& panel, std::uint32_t n) {
   for (std::uint32_t i = 0; i < n; ++i) {
+    // A tick is tickMs_ of real time, also when the line returns early (a
+    // hang-up, or bytes that came at once).
+    auto start = std::chrono::steady_clock::now();
     std::string bytes = port_.Read(tickMs_);
+    std::this_thread::sleep_until(start + std::chrono::milliseconds(tickMs_));
     panel.Advance(1);
     if (!waiting_) {
       if (!bytes.empty()) Trace(panel.Ticks(), "!!", "unsolicited: " + bytes);
@@ -286,7 +292,12 @@ int ServeModemOnPty(EmulatedModem& modem, const std::function<void(const std::st
   ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
   ready(path);
   std::size_t reported = 0;
-  while (!stop()) {
+  // After the stop condition the line stays up a little longer, so that the
+  // last answers reach the client before the terminal goes away.
+  int lingering = -1;
+  while (lingering != 0) {
+    if (lingering < 0 && stop()) lingering = 20;
+    if (lingering > 0) --lingering;
     std::string bytes = ReadAvailable(master, 50);
     if (!bytes.empty()) modem.Receive(bytes);
     std::string out = modem.TakeOutput();
