@@ -8,6 +8,11 @@ target_compile_options(macro_code_options INTERFACE
   $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics -fvisibility-inlines-hidden>
   -Os -ffunction-sections -fdata-sections -fvisibility=hidden
   -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-math-errno -fno-stack-protector)
+if(NOT MACRO_TARGET STREQUAL "native")
+  # Beside every object, its call graph with each function's stack frame
+  # (a .ci file): the benchmarks add up the deepest path from macro_main.
+  target_compile_options(macro_code_options INTERFACE -fcallgraph-info=su)
+endif()
 
 add_library(macro_plugin_link INTERFACE)
 target_link_options(macro_plugin_link INTERFACE -static-libgcc -static-libstdc++ -Wl,--gc-sections)
