@@ -13,6 +13,7 @@ pkgs=(
   googletest
   python3 python3-gammu
   binutils-arm-linux-gnueabihf binutils-mingw-w64-i686
+  valgrind
 )
 
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
