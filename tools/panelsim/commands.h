@@ -22,6 +22,7 @@ int RunPhonebook(const std::vector<std::string>& args);
 int RunDemo(const std::vector<std::string>& args);
 int RunSend(const std::vector<std::string>& args);
 int RunCompose(const std::vector<std::string>& args);
+int RunModem(const std::vector<std::string>& args);
 int RunChain(const std::vector<std::string>& args);
 // The chain with its sample recipe after the server pipeline of the demo;
 // says so and returns 0 when `plugins` holds no sequencer (the panel build).

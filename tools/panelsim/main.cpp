@@ -19,6 +19,8 @@ const Command kCommands[] = {
      "send one message through the server plug-ins and the emulated modem", RunSend},
     {"compose", "compose [--title T] [--event TEXT]... [--mask N]",
      "compose and encode a message and show its PDUs field by field", RunCompose},
+    {"modem", "modem --pty | modem check --modem DEV",
+     "serve the emulated modem on a pseudo-terminal, or check a real modem", RunModem},
     {"chain", "chain [--alarm TEXT]... [--phone DIGITS]... [...]",
      "send alarm lists through the chain and the emulated modem (--help)", RunChain},
 };
