@@ -185,7 +185,13 @@ def stack_of(build, output):
 
     def depth(fn, path):
         if fn not in frames:
-            external.add(fn)
+            # A complete-object constructor or destructor is an alias of the
+            # base-object one, which carries the frame.
+            alias = re.sub(r'(C|D)1(E|Ev)', r'\g<1>2\2', fn)
+            if alias in frames:
+                return depth(alias, path)
+            if fn != '__indirect_call':  # the host's functions, through the vector
+                external.add(fn)
             return 0
         if fn in path:
             return float('inf')  # recursion: no bound
