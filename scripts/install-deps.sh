@@ -14,6 +14,7 @@ pkgs=(
   libcli11-dev libtomlplusplus-dev libutfcpp-dev
   python3 python3-gammu
   binutils-arm-linux-gnueabihf binutils-mingw-w64-i686
+  valgrind
 )
 
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
