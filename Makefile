@@ -1,8 +1,10 @@
-# The two commands of the README.
-#   make demo  builds the native target and lists the plug-ins with panelsim
-#   make test  installs what is missing, builds every target and runs every test
+# The commands of the README.
+#   make demo   builds the native target and lists the plug-ins with panelsim
+#   make test   installs what is missing, builds every target and runs every test
+#   make bench  builds the plug-ins and the bench driver for the panel, the PC
+#               and the bench build, and prints the footprint and cost tables
 
-.PHONY: demo test deps native panel pc clean
+.PHONY: demo test bench deps native panel pc clean
 
 demo: native
 	./build/native/tools/panelsim/panelsim demo
@@ -10,11 +12,18 @@ demo: native
 test: deps
 	./scripts/run-tests.sh
 
+bench: deps
+	for p in panel pc bench; do cmake --preset $$p >/dev/null && cmake --build --preset $$p --target bench_driver || exit 1; done
+	python3 bench/footprint.py table
+
 deps:
 	./scripts/install-deps.sh
 
+# panelsim needs the headers of CLI11, toml++ and utfcpp besides the compilers.
 native:
-	@command -v cmake >/dev/null && command -v ninja >/dev/null || ./scripts/install-deps.sh
+	@command -v cmake >/dev/null && command -v ninja >/dev/null \
+	  && test -f /usr/include/CLI/CLI.hpp && test -f /usr/include/toml++/toml.h \
+	  && test -f /usr/include/utf8cpp/utf8.h || ./scripts/install-deps.sh
 	cmake --preset native >/dev/null
 	cmake --build --preset native
 

@@ -8,11 +8,22 @@ target_compile_options(macro_code_options INTERFACE
   $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics -fvisibility-inlines-hidden>
   -Os -ffunction-sections -fdata-sections -fvisibility=hidden
   -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-math-errno -fno-stack-protector)
+if(NOT MACRO_TARGET STREQUAL "native")
+  # Beside every object, its call graph with each function's stack frame
+  # (a .ci file): the benchmarks add up the deepest path from macro_main.
+  target_compile_options(macro_code_options INTERFACE -fcallgraph-info=su)
+endif()
 
 add_library(macro_plugin_link INTERFACE)
 target_link_options(macro_plugin_link INTERFACE -static-libgcc -static-libstdc++ -Wl,--gc-sections)
 if(MACRO_TARGET STREQUAL "pc")
-  target_link_options(macro_plugin_link INTERFACE -s -Wl,--exclude-all-symbols)
+  # No C runtime start-up code: a DLL entry of our own, and nothing linked but
+  # the import libraries of msvcrt.dll and KERNEL32.dll and libgcc for the
+  # helpers the compiler may call (64-bit division, stack probes).
+  target_sources(macro_plugin_link INTERFACE ${CMAKE_CURRENT_LIST_DIR}/../runtime/src/dll_entry.cpp)
+  target_link_options(macro_plugin_link INTERFACE -nostdlib -Wl,--entry,_MacroDllEntry@12
+                      -s -Wl,--exclude-all-symbols)
+  target_link_libraries(macro_plugin_link INTERFACE msvcrt kernel32 gcc)
 else()
   target_link_options(macro_plugin_link INTERFACE
     -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/plugin.map -Wl,--as-needed)

@@ -11,8 +11,10 @@ pkgs=(
   g++-arm-linux-gnueabihf libc6-dev-armhf-cross qemu-user
   g++-mingw-w64-i686
   googletest
+  libcli11-dev libtomlplusplus-dev libutfcpp-dev
   python3 python3-gammu
   binutils-arm-linux-gnueabihf binutils-mingw-w64-i686
+  valgrind
 )
 
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -10,6 +10,7 @@
 #include "macro/codes.h"
 #include "macro/modem.h"
 #include "macro/registers.h"
+#include "macro/text.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ constexpr std::size_t kReplyBytes = 2 * kModemReplyWords;  // 200
 constexpr std::uint32_t kTicksPerTimeoutUnit = 10;
 
 bool Contains(std::span<const char> reply, const char* wanted) {
-  std::size_t length = strnlen(reply.data(), reply.size());
+  std::size_t length = charlen(reply.data(), reply.size());
   std::size_t n = std::strlen(wanted);
   for (std::size_t at = 0; at + n <= length; ++at) {
     if (std::memcmp(reply.data() + at, wanted, n) == 0) return true;

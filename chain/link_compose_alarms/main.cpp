@@ -13,6 +13,7 @@
 #include "macro/chain_registers.h"
 #include "macro/codes.h"
 #include "macro/registers.h"
+#include "macro/text.h"
 #include "ucs2_text.h"
 
 namespace {
@@ -51,7 +52,7 @@ bool AppendNumber(std::span<std::uint16_t> message, std::uint8_t k) {
   char number[kNumberBytes] = {};
   FormatDecimal(number, k);
   AppendAscii(number, ". ");
-  std::size_t units = strnlen(number, sizeof number) + 1;
+  std::size_t units = charlen(number, sizeof number) + 1;
   Units wide{ConvertCharToUShort(number, sizeof number)};
   if (wide.data == nullptr) return false;
   wcharcat(message, std::span<const std::uint16_t>(wide.data, units));

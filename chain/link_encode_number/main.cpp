@@ -9,6 +9,7 @@
 #include "ascii_text.h"
 #include "macro/chain_registers.h"
 #include "macro/registers.h"
+#include "macro/text.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ struct Bytes {
 
 // 1 for exactly ten decimal digits, else 0.
 int CheckPhoneNumber(std::span<const char> text) {
-  std::size_t length = strnlen(text.data(), text.size());
+  std::size_t length = charlen(text.data(), text.size());
   if (length != kDigits) return 0;
   for (std::size_t i = 0; i < kDigits; ++i) {
     if (text[i] < '0' || text[i] > '9') return 0;

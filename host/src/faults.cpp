@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <set>
 
 #if defined(_WIN32)
@@ -30,23 +31,33 @@ std::set<std::FILE*>& FailedStreams() {
   return *failedStreams;
 }
 
-// Blocks handed out through the wrappers. Only these count as held: a
-// plug-in's C runtime may free at unload what it allocated before the
-// wrappers were in place.
-std::set<std::uintptr_t>* liveBlocks = nullptr;
+// Blocks handed out through the wrappers, with their sizes. Only these count
+// as held: a plug-in's C runtime may free at unload what it allocated before
+// the wrappers were in place.
+std::map<std::uintptr_t, std::size_t>* liveBlocks = nullptr;
 
-std::set<std::uintptr_t>& LiveBlocks() {
-  if (liveBlocks == nullptr) liveBlocks = new std::set<std::uintptr_t>();
+std::map<std::uintptr_t, std::size_t>& LiveBlocks() {
+  if (liveBlocks == nullptr) liveBlocks = new std::map<std::uintptr_t, std::size_t>();
   return *liveBlocks;
 }
 
-void Track(void* p) {
+void Track(void* p, std::size_t bytes) {
   auto key = reinterpret_cast<std::uintptr_t>(p);
-  if (key != 0 && LiveBlocks().insert(key).second) ++interposer.stats.liveAllocations;
+  if (key == 0 || !LiveBlocks().emplace(key, bytes).second) return;
+  CallStats& s = interposer.stats;
+  ++s.liveAllocations;
+  s.liveBytes += static_cast<long>(bytes);
+  if (s.liveAllocations > s.peakAllocations) s.peakAllocations = s.liveAllocations;
+  if (s.liveBytes > s.peakBytes) s.peakBytes = s.liveBytes;
 }
 
 void Untrack(std::uintptr_t key) {
-  if (key != 0 && LiveBlocks().erase(key) != 0) --interposer.stats.liveAllocations;
+  if (key == 0) return;
+  auto it = LiveBlocks().find(key);
+  if (it == LiveBlocks().end()) return;
+  --interposer.stats.liveAllocations;
+  interposer.stats.liveBytes -= static_cast<long>(it->second);
+  LiveBlocks().erase(it);
 }
 
 // Counts one call of the class and says whether it must fail.
@@ -64,14 +75,14 @@ extern "C" {
 void* HookMalloc(std::size_t n) {
   if (Fails(CallClass::Alloc)) return nullptr;
   void* p = std::malloc(n);
-  Track(p);
+  Track(p, n);
   return p;
 }
 
 void* HookCalloc(std::size_t n, std::size_t size) {
   if (Fails(CallClass::Alloc)) return nullptr;
   void* p = std::calloc(n, size);
-  Track(p);
+  Track(p, n * size);
   return p;
 }
 
@@ -81,7 +92,7 @@ void* HookRealloc(void* old, std::size_t n) {
   void* p = std::realloc(old, n);
   if (p != nullptr || n == 0) {
     Untrack(oldKey);
-    Track(p);
+    Track(p, n);
   }
   return p;
 }

@@ -105,7 +105,6 @@ constexpr CannedAnswer kCannedAnswers[] = {
     {"+CGMR", "REVISION 1.0"},
     {"+CGSN", "490154203237518"},
     {"+CIMI", "001010123456789"},
-    {"+CFUN?", "+CFUN: 1"},
     {"+CMGS=?", ""},
     {"+CSCA=?", ""},
     {"^SICS=?", ""},
@@ -540,6 +539,66 @@ struct EmulatedModem::Core {
 
   Result AnyValue(const Command&, std::string&) { return kOk; }
 
+  // A switch a common modem takes at start-up and this one only remembers as
+  // answered: numbers (and commas) to set, a fixed reading, a fixed range.
+  Result Switch(const Command& c, std::string& info, const char* reading,
+                       const char* range) {
+    switch (c.form) {
+      case Form::Set: {
+        const std::string v = Trim(c.args);
+        if (v.empty() || v.find_first_not_of("0123456789,") != std::string::npos) return kError;
+        return kOk;
+      }
+      case Form::Read:
+        info += Info(reading);
+        return kOk;
+      case Form::Test:
+        info += Info(range);
+        return kOk;
+      case Form::Exec:
+        break;
+    }
+    return kError;
+  }
+
+  Result Functionality(const Command& c, std::string& info) {
+    return Switch(c, info, "+CFUN: 1", "+CFUN: (0,1,4),(0,1)");
+  }
+  Result CallWaiting(const Command& c, std::string& info) {
+    return Switch(c, info, "+CCWA: 0", "+CCWA: (0,1)");
+  }
+  Result Ussd(const Command& c, std::string& info) {
+    return Switch(c, info, "+CUSD: 0", "+CUSD: (0-2)");
+  }
+
+  // Message storage: phone memory and SIM, both empty, 30 places each.
+  Result MessageStorage(const Command& c, std::string& info) {
+    switch (c.form) {
+      case Form::Test:
+        info += Info("+CPMS: (\"ME\",\"SM\"),(\"ME\",\"SM\"),(\"ME\",\"SM\")");
+        return kOk;
+      case Form::Read:
+        info += Info("+CPMS: \"ME\",0,30,\"ME\",0,30,\"ME\",0,30");
+        return kOk;
+      case Form::Set: {
+        std::string args = UpperCase(c.args);
+        std::size_t at = 0;
+        while (at < args.size()) {
+          std::size_t comma = args.find(',', at);
+          std::string memory = Unquote(Trim(args.substr(at, comma == std::string::npos ? std::string::npos : comma - at)));
+          if (memory != "ME" && memory != "SM") return Cms(kCmsNotSupported);
+          if (comma == std::string::npos) break;
+          at = comma + 1;
+        }
+        info += Info("+CPMS: 0,30,0,30,0,30");
+        return kOk;
+      }
+      case Form::Exec:
+        break;
+    }
+    return kError;
+  }
+
   Result ErrorReports(const Command& c, std::string& info) {
     switch (c.form) {
       case Form::Set: {
@@ -706,6 +765,10 @@ const EmulatedModem::Core::HandlerEntry EmulatedModem::Core::kHandlers[] = {
     {"+CSCA", &Core::ServiceCentre},
     {"+CREG", &Core::Registration},
     {"+CNMI", &Core::MessageIndications},
+    {"+CFUN", &Core::Functionality},
+    {"+CCWA", &Core::CallWaiting},
+    {"+CUSD", &Core::Ussd},
+    {"+CPMS", &Core::MessageStorage},
     {"^SICS", &Core::ConnectionSetting},
 };
 

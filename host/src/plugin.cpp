@@ -10,6 +10,13 @@
 #endif
 
 namespace host {
+namespace {
+
+bool interpositionAllowed = true;
+
+}  // namespace
+
+void AllowInterposition(bool allowed) { interpositionAllowed = allowed; }
 
 std::string PluginFileName(const std::string& name) {
 #if defined(_WIN32)
@@ -69,7 +76,7 @@ std::unique_ptr<Plugin> Plugin::Load(const std::string& path, std::string* error
     if (error) *error = path + " has no macro_main";
     return nullptr;
   }
-  if (interpose) {
+  if (interpose && interpositionAllowed) {
     p->interposed_ = InterposeImports(p->handle_, error);
     if (p->interposed_ < 0) return nullptr;
   }

@@ -93,7 +93,7 @@ bool ServerPipeline::Load(std::string* error) {
   return true;
 }
 
-int ServerPipeline::Call(const std::string& name, Panel& panel, ModemLink* link) {
+int ServerPipeline::Call(const std::string& name, Panel& panel, ModemPort* link) {
   auto it = std::find(names_.begin(), names_.end(), name);
   if (it == names_.end()) return -1;
   int r = plugins_[static_cast<std::size_t>(it - names_.begin())]->Call(panel);
@@ -118,7 +118,7 @@ std::uint16_t ServerPipeline::LoadSettings(Panel& panel) {
   return panel.Word(DeviceLW, kError);
 }
 
-PipelineRun ServerPipeline::Run(Panel& panel, ModemLink& link, std::uint16_t mask, bool forceSend,
+PipelineRun ServerPipeline::Run(Panel& panel, ModemPort& link, std::uint16_t mask, bool forceSend,
                                 int maxTransmitterCalls) {
   PipelineRun run;
   panel.Word(DeviceLW, kMask) = mask;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "macro/platform_file.h"
+
 namespace {
 
 struct FileCloser {
@@ -16,7 +18,7 @@ struct FileCloser {
 
 std::uint8_t* ReadSettingsImage(const char* path, std::span<std::uint8_t> image) {
   std::memset(image.data(), 0, image.size());
-  FileCloser file{std::fopen(path, "rb")};
+  FileCloser file{OpenUnbuffered(path, "rb")};
   if (file.f == nullptr) return nullptr;
   std::rewind(file.f);
   std::size_t got = std::fread(image.data(), 1, image.size(), file.f);

@@ -34,8 +34,11 @@ bool WriteAll(std::FILE* f, std::span<const std::uint8_t> data) {
 }
 
 // Name of the temporary file written beside `path` before it replaces it.
+// The data files have fixed names in the working directory (the longest any
+// plug-in saves has 20 characters), so 64 bytes hold every temporary name; a
+// path too long for them fails with ErrFileCreate, as one too long always did.
 constexpr char kTempSuffix[] = ".tmp";
-constexpr std::size_t kMaxPath = 512;
+constexpr std::size_t kMaxPath = 64;
 
 bool TempNameFor(const char* path, char (&name)[kMaxPath]) {
   std::size_t n = std::strlen(path);
@@ -63,7 +66,7 @@ static int LoadFrom(const char* path, std::span<std::uint8_t> buffer, long offse
   if (path == nullptr || buffer.data() == nullptr) return Fail(ErrNullArgument, out);
   std::memset(buffer.data(), 0, buffer.size());
   if (!FileExists(path)) return Fail(ErrFileMissing, out);
-  FileCloser file{std::fopen(path, "rb")};
+  FileCloser file{OpenUnbuffered(path, "rb")};
   if (file.f == nullptr) return Fail(ErrFileOpen, out);
   if (seek && offset != 0 && std::fseek(file.f, offset, SEEK_SET) != 0) {
     return Fail(ErrFileSeek, out);
@@ -91,7 +94,7 @@ int SaveData(const char* path, std::span<const std::uint8_t> data, std::uint16_t
   if (path == nullptr || data.data() == nullptr) return Fail(ErrNullArgument, out);
   char temp[kMaxPath];
   if (!TempNameFor(path, temp)) return Fail(ErrFileCreate, out);
-  FileCloser file{std::fopen(temp, "wb")};
+  FileCloser file{OpenUnbuffered(temp, "wb")};
   if (file.f == nullptr) return Fail(ErrFileCreate, out);
   bool written = WriteAll(file.f, data);
   bool closed = file.Close();
@@ -105,7 +108,7 @@ int SaveData(const char* path, std::span<const std::uint8_t> data, std::uint16_t
 int AppendData(const char* path, std::span<const std::uint8_t> data, std::uint16_t* out) {
   if (path == nullptr || data.data() == nullptr) return Fail(ErrNullArgument, out);
   if (!FileExists(path)) return Fail(ErrFileMissing, out);
-  FileCloser file{std::fopen(path, "ab")};
+  FileCloser file{OpenUnbuffered(path, "ab")};
   if (file.f == nullptr) return Fail(ErrFileUpdateOpen, out);
   bool written = WriteAll(file.f, data);
   if (!file.Close() || !written) return Fail(ErrFileUpdateOpen, out);
@@ -116,7 +119,7 @@ int BeforeData(const char* path, std::span<const std::uint8_t> data, long offset
                std::uint16_t* out) {
   if (path == nullptr || data.data() == nullptr) return Fail(ErrNullArgument, out);
   if (!FileExists(path)) return Fail(ErrFileMissing, out);
-  FileCloser file{std::fopen(path, "r+b")};
+  FileCloser file{OpenUnbuffered(path, "r+b")};
   if (file.f == nullptr) return Fail(ErrFileUpdateOpen, out);
   if (offset != 0 && std::fseek(file.f, offset, SEEK_SET) != 0) return Fail(ErrFileSeek, out);
   bool written = WriteAll(file.f, data);
@@ -129,7 +132,7 @@ int LoadSaveData(const char* path, std::span<std::uint8_t> buffer, int direction
   if (path == nullptr || buffer.data() == nullptr || mode == nullptr) {
     return Fail(ErrNullArgument, out);
   }
-  FileCloser file{std::fopen(path, mode)};
+  FileCloser file{OpenUnbuffered(path, mode)};
   if (file.f == nullptr) return Fail(ErrFileUpdateOpen, out);
   if (direction == 1) {
     bool written = WriteAll(file.f, buffer);

@@ -6,6 +6,7 @@
 #include "macro/codes.h"
 #include "macro/memory.h"
 #include "macro/server.h"
+#include "macro/text.h"
 #include "server/settings.h"
 
 namespace {
@@ -66,7 +67,7 @@ int EncodePhoneList(std::uint8_t* list, std::uint16_t* err) {
     if (!address) return -1;
     std::uint8_t* field = list + RecipientAddressOffset(i);
     std::memset(field, 0, kAddressBytes);
-    std::memcpy(field, address.get(), strnlen(address.get(), kAddressBytes));
+    std::memcpy(field, address.get(), charlen(address.get(), kAddressBytes));
   }
   return 0;
 }

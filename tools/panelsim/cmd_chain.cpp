@@ -3,6 +3,7 @@
 // status text and every SMS the phones received.
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "commands.h"
 #include "host/chain.h"
 #include "host/modem.h"
+#include "host/serial.h"
 #include "host/panel.h"
 #include "host/plugin.h"
 #include "host/workdir.h"
@@ -33,6 +35,8 @@ struct ChainOptions {
   std::vector<std::string> silent;  // commands the modem leaves unanswered
   bool calls = false;               // list every macro call
   bool quiet = false;               // only the status texts and the SMS received
+  std::string modem;                // a real modem's serial device
+  int baud = 115200;
 };
 
 const char* const kSampleAlarms[] = {"Pressure high", "Temperature low", "Pump 2 failure",
@@ -91,6 +95,8 @@ const char kHelp[] =
     "  --timeout UNITS     reply time-out in units of ten ticks (default 10)\n"
     "  --silent COMMAND    the modem leaves the first input starting with COMMAND\n"
     "                      unanswered (\"AT\", \"AT+CMGS\", \"<PDU>\"); may repeat\n"
+    "  --modem DEVICE      drive a real modem on this serial line (100 ms a tick)\n"
+    "  --baud N            its speed (default 115200)\n"
     "  --composer NAME     link_compose_alarms (default) or link_compose_events\n"
     "  --plugins DIR       the plug-ins to load\n"
     "  --calls             list every macro call\n"
@@ -131,6 +137,10 @@ int Parse(const std::vector<std::string>& args, ChainOptions* o) {
       o->timeout = static_cast<int>(n);
     } else if (a == "--silent") {
       o->silent.push_back(v);
+    } else if (a == "--modem") {
+      o->modem = v;
+    } else if (a == "--baud" && ParseNumber(v, 4000000, &n) && n > 0) {
+      o->baud = static_cast<int>(n);
     } else {
       return Usage("bad option or value: ", a + " " + v);
     }
@@ -184,11 +194,22 @@ int RunChain(const std::vector<std::string>& args) {
   if (int rc = Parse(args, &o)) return rc < 0 ? 0 : rc;
 
   host::Panel panel;
-  host::ModemLink link;
-  for (const std::string& c : o.silent) link.modem.faults.push_back(host::ModemFault::Silent(c, 1));
+  host::ModemLink emulated;
+  for (const std::string& c : o.silent) emulated.modem.faults.push_back(host::ModemFault::Silent(c, 1));
+  // A real modem on a serial line instead of the emulated one, in real time.
+  std::string error;
+  host::SerialPort port;
+  std::unique_ptr<host::SerialModemLink> serial;
+  if (!o.modem.empty()) {
+    if (!port.Open(o.modem, o.baud, &error)) {
+      std::fprintf(stderr, "panelsim chain: %s\n", error.c_str());
+      return 1;
+    }
+    serial = std::make_unique<host::SerialModemLink>(port);
+  }
+  host::ModemPort& link = serial ? static_cast<host::ModemPort&>(*serial) : emulated;
   PutRecipe(panel, o);
 
-  std::string error;
   auto encoder = host::Plugin::Load(o.dir + "/" + host::PluginFileName("link_encode_number"), &error);
   host::ChainDispatcher chain(panel);
   if (!encoder || !chain.AttachChain(o.dir, &error, o.composer)) {
@@ -229,8 +250,12 @@ int RunChain(const std::vector<std::string>& args) {
   }
   for (const std::string& v : chain.violations) std::printf("binding violated: %s\n", v.c_str());
 
+  if (serial) {
+    std::printf("\nthe SMS went to the modem on %s\n", o.modem.c_str());
+    return failures == 0 ? 0 : 1;
+  }
   std::printf("\nSMS received:\n");
-  for (const host::ReceivedSms& sms : link.modem.inbox().All()) {
+  for (const host::ReceivedSms& sms : emulated.modem.inbox().All()) {
     std::printf("  to %s, %d part%s:\n", sms.number.c_str(), sms.parts, sms.parts == 1 ? "" : "s");
     std::size_t at = 0;
     while (at < sms.text.size()) {
@@ -240,7 +265,7 @@ int RunChain(const std::vector<std::string>& args) {
       at = end + 1;
     }
   }
-  if (link.modem.inbox().All().empty()) std::printf("  none\n");
+  if (emulated.modem.inbox().All().empty()) std::printf("  none\n");
   return failures == 0 ? 0 : 1;
 }
 

@@ -10,6 +10,7 @@
 
 #include "commands.h"
 #include "host/modem.h"
+#include "host/serial.h"
 #include "host/server_pipeline.h"
 #include "host/sms.h"
 #include "host/workdir.h"
@@ -25,6 +26,8 @@ struct ServerOptions {
   std::uint16_t mask = 0;
   bool maskGiven = false;
   bool quiet = false;
+  std::string modem;  // a real modem's serial device instead of the emulated one
+  int baud = 115200;
 };
 
 host::ServerSettings SampleSettings() {
@@ -47,7 +50,9 @@ const char kServerHelp[] =
     "  --mask N           the active events as a bit mask (decimal or 0x..)\n"
     "  --active I,J,...   the active events by number, from 0\n"
     "  --chain flags|word the flag-chained plug-ins (default) or the error-word ones\n"
-    "  --plugins DIR      where the plug-ins are\n";
+    "  --plugins DIR      where the plug-ins are\n"
+    "  --modem DEVICE     drive a real modem on this serial line (100 ms a tick)\n"
+    "  --baud N           its speed (default 115200)\n";
 
 bool ParseMask(const std::string& text, std::uint16_t* mask) {
   char* end = nullptr;
@@ -131,6 +136,14 @@ bool ParseServerOptions(const char* command, const std::vector<std::string>& arg
       o->chain = v == "flags" ? host::ServerChain::FlagChained : host::ServerChain::ErrorWordOnly;
     } else if (a == "--plugins") {
       o->plugins = v;
+    } else if (a == "--modem") {
+      o->modem = v;
+    } else if (a == "--baud") {
+      o->baud = std::atoi(v.c_str());
+      if (o->baud <= 0) {
+        std::fprintf(stderr, "panelsim %s: --baud %s: not a baud rate\n", command, v.c_str());
+        return false;
+      }
     } else {
       std::fprintf(stderr, "panelsim %s: unknown option %s\n", command, a.c_str());
       return false;
@@ -202,8 +215,26 @@ int RunPipeline(const char* command, ServerOptions& o) {
   }
   host::WorkDir work;
   host::Panel panel;
-  host::ModemLink link;
   panel.SetTicks(1);
+  // The emulated modem in virtual time, or a real one on a serial line.
+  host::ModemLink emulated;
+  host::SerialPort port;
+  std::unique_ptr<host::SerialModemLink> serial;
+  host::ModemPort* link = &emulated;
+  if (!o.modem.empty()) {
+    if (!port.Open(o.modem, o.baud, &error)) {
+      std::fprintf(stderr, "panelsim %s: %s\n", command, error.c_str());
+      return 1;
+    }
+    serial = std::make_unique<host::SerialModemLink>(port);
+    if (!o.quiet) {
+      serial->onTrace = [](const std::string& line) {
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+      };
+    }
+    link = serial.get();
+  }
   std::uint16_t stored = pipeline.StoreSettings(panel, o.settings);
   std::uint16_t loaded = stored == 0 ? pipeline.LoadSettings(panel) : stored;
   if (loaded != 0) {
@@ -222,11 +253,16 @@ int RunPipeline(const char* command, ServerOptions& o) {
       std::printf("  %-22s LW 6007 = %u\n", name.c_str(), p.Word(DeviceLW, 6007));
     };
   }
-  host::PipelineRun run = pipeline.Run(panel, link, o.mask, /*forceSend=*/true);
-  if (!o.quiet) std::printf("\nmodem traffic:\n%s", link.TraceText().c_str());
+  if (serial && !o.quiet) std::printf("\nmodem traffic on %s:\n", o.modem.c_str());
+  host::PipelineRun run = pipeline.Run(panel, *link, o.mask, /*forceSend=*/true);
+  if (!o.quiet && !serial) std::printf("\nmodem traffic:\n%s", link->TraceText().c_str());
   std::printf("\nresult: %u %s (after %s, %d transmitter calls)\n", run.result,
               ResultName(run.result), run.stoppedAt.c_str(), run.transmitterCalls);
-  PrintInbox(link.modem.inbox());
+  if (serial) {
+    std::printf("the SMS went to the modem on %s\n", o.modem.c_str());
+  } else {
+    PrintInbox(emulated.modem.inbox());
+  }
   return run.result == TransmitComplete ? 0 : 1;
 }
 

@@ -19,8 +19,16 @@ const Command kCommands[] = {
      "send one message through the server plug-ins and the emulated modem", RunSend},
     {"compose", "compose [--title T] [--event TEXT]... [--mask N]",
      "compose and encode a message and show its PDUs field by field", RunCompose},
+    {"modem", "modem --pty | modem check --modem DEV",
+     "serve the emulated modem on a pseudo-terminal, or check a real modem", RunModem},
     {"chain", "chain [--alarm TEXT]... [--phone DIGITS]... [...]",
      "send alarm lists through the chain and the emulated modem (--help)", RunChain},
+    {"gprs", "gprs [--dir DIR] [--show-secrets]",
+     "send the seven connection-profile commands of DIR's profile file to the modem", RunGprs},
+    {"inspect", "inspect FILE... [--as KIND] [--json]",
+     "show what a data file holds and what is wrong with it", RunInspect},
+    {"settings", "settings write|check|read|example",
+     "write the data files from a TOML file, or read them into one", RunSettings},
 };
 
 void Usage(std::FILE* to) {

@@ -25,6 +25,9 @@ struct CallStats {
   long liveAllocations = 0;  // allocations not yet freed
   long openFiles = 0;        // files opened and not yet closed
   int fileOpens = 0;
+  long liveBytes = 0;        // bytes requested by the allocations not yet freed
+  long peakBytes = 0;        // the most liveBytes reached
+  long peakAllocations = 0;  // the most liveAllocations reached
 };
 
 struct Interposer {

@@ -189,7 +189,21 @@ struct ModemTraceEntry {
   std::string text;
 };
 
-class ModemLink {
+// What the host does with a raised request: the emulated modem in virtual
+// time (ModemLink), or a real modem on a serial line (host/serial.h).
+class ModemPort {
+ public:
+  virtual ~ModemPort() = default;
+  // Call after every plug-in call: moves a raised LB 0 or transmit flag's
+  // command to the modem and resets the request. Returns whether there was one.
+  virtual bool AfterCall(Panel& panel) = 0;
+  // Lets n ticks of LW 9034..9035 pass, placing answers in LW 100..199.
+  virtual void Tick(Panel& panel, std::uint32_t n = 1) = 0;
+  // The traffic so far, one line per command, answer or note.
+  virtual std::string TraceText() const = 0;
+};
+
+class ModemLink : public ModemPort {
  public:
   explicit ModemLink(ModemOptions options = {});
 
@@ -198,9 +212,9 @@ class ModemLink {
 
   // Call after every plug-in call: moves a raised request to the modem.
   // Returns whether there was one.
-  bool AfterCall(Panel& panel);
+  bool AfterCall(Panel& panel) override;
   // Advances the tick counter by n, placing each answer at the tick it falls due.
-  void Tick(Panel& panel, std::uint32_t n = 1);
+  void Tick(Panel& panel, std::uint32_t n = 1) override;
   // Places the answers due at the current tick (for tests that move the tick themselves).
   void Deliver(Panel& panel);
   bool AnswerPending() const { return !pending_.empty(); }
@@ -208,7 +222,7 @@ class ModemLink {
   const std::vector<ModemTraceEntry>& trace() const { return trace_; }
   // The trace one entry per line: tick, "->" command, "<-" answer or "!!" note,
   // control characters made visible.
-  std::string TraceText() const;
+  std::string TraceText() const override;
 
  private:
   struct Pending {

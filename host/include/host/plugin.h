@@ -44,6 +44,11 @@ class Plugin {
   int interposed_ = 0;
 };
 
+// Whether Load may redirect imports at all (on unless switched off). The
+// instruction counts of the benchmarks switch it off, so that a plug-in's C
+// library calls cost what they cost on a panel, without the counting wrappers.
+void AllowInterposition(bool allowed);
+
 // The file name a plug-in has on this target: "<name>.so" or "<name>.dll".
 std::string PluginFileName(const std::string& name);
 // A path the operating system's loader accepts (a drive path under wine).

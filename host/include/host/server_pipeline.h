@@ -68,14 +68,14 @@ class ServerPipeline {
   // One pass: the scheduler with this event mask (or a forced send), then the
   // chain of plug-ins up to the transmitter's stop. Each call is followed by
   // the modem link and one tick.
-  PipelineRun Run(Panel& panel, ModemLink& link, std::uint16_t mask, bool forceSend = false,
+  PipelineRun Run(Panel& panel, ModemPort& link, std::uint16_t mask, bool forceSend = false,
                   int maxTransmitterCalls = 5000);
 
   // Called after every plug-in call with its name (for traces).
   std::function<void(const std::string&, Panel&)> onCall;
 
  private:
-  int Call(const std::string& name, Panel& panel, ModemLink* link);
+  int Call(const std::string& name, Panel& panel, ModemPort* link);
   std::string dir_;
   ServerChain chain_;
   std::vector<std::unique_ptr<Plugin>> plugins_;

@@ -8,6 +8,7 @@
 #include "macro/codes.h"
 #include "macro/memory.h"
 #include "macro/server.h"
+#include "macro/text.h"
 #include "server/settings.h"
 
 namespace {
@@ -22,8 +23,8 @@ void PutHexByte(char* at, unsigned value) {
 // Appends at most `max` characters of text after the PDU's current end.
 // False when the text would not fit with its terminator.
 bool Append(std::span<char> pdu, const char* text, std::size_t max) {
-  std::size_t end = strnlen(pdu.data(), pdu.size());
-  std::size_t n = strnlen(text, max);
+  std::size_t end = charlen(pdu.data(), pdu.size());
+  std::size_t n = charlen(text, max);
   if (end >= pdu.size() || n > pdu.size() - end - 1) return false;
   std::memcpy(pdu.data() + end, text, n);
   pdu[end + n] = '\0';
@@ -55,7 +56,7 @@ std::uint32_t MixSeed(std::uint32_t x) {
 // NUL-terminated text of at most 16 characters.
 const char* AddressOf(const std::uint8_t* list, int i) {
   const char* field = reinterpret_cast<const char*>(list + RecipientAddressOffset(i));
-  std::size_t n = strnlen(field, kAddressBytes);
+  std::size_t n = charlen(field, kAddressBytes);
   if (n == kAddressBytes || n > kMaxAddressChars) return nullptr;
   return field;
 }
@@ -196,7 +197,7 @@ char* CreatePDUFrame(std::uint16_t reference, std::uint16_t partCount, std::uint
     SetError(ErrOutputWrite, err);
     return nullptr;
   }
-  auto textChars = static_cast<std::uint16_t>(strnlen(partText, kHexPerPart));
+  auto textChars = static_cast<std::uint16_t>(charlen(partText, kHexPerPart));
   Owned<char> udh(CreateUDHField(multiPart, textChars / 2, reference, partCount, partNumber, err));
   if (!udh) return nullptr;
   if (!Append(pdu, udh.get(), 18) || !Append(pdu, partText, kHexPerPart)) {

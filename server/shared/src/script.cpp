@@ -6,6 +6,7 @@
 #include "macro/codes.h"
 #include "macro/memory.h"
 #include "macro/server.h"
+#include "macro/text.h"
 #include "server/pdu.h"
 #include "server/settings.h"
 
@@ -23,7 +24,7 @@ bool IsHexDigit(char c) {
 // A record the modem can take: a NUL within the record, an even number of
 // hex digits, at least a minimal PDU.
 bool IsPduRecord(const char* record) {
-  std::size_t n = strnlen(record, kFrameRecordBytes);
+  std::size_t n = charlen(record, kFrameRecordBytes);
   if (n == kFrameRecordBytes || n < kMinPduChars || n % 2 != 0) return false;
   for (std::size_t i = 0; i < n; ++i) {
     if (!IsHexDigit(record[i])) return false;
@@ -131,7 +132,7 @@ int CreateATProfile(const char* path, const PduFrameTable* table, std::uint16_t*
   for (std::size_t p = 0; ok && p < table->recordCount; ++p) {
     const char* pdu = table->frameTable[p];
     char length[4];
-    FormatLength(static_cast<unsigned>((strnlen(pdu, kFrameRecordBytes) - 2) / 2), length);
+    FormatLength(static_cast<unsigned>((charlen(pdu, kFrameRecordBytes) - 2) / 2), length);
     ok = AddCommandAT(file, "AT+CMGS=", length, kCrLf, err) == 0 &&
          AddCommandAT(file, pdu, nullptr, kCtrlZ, err) == 0;
     count += 2;

@@ -9,6 +9,7 @@
 #include "macro/modem.h"
 #include "macro/registers.h"
 #include "macro/server.h"
+#include "macro/text.h"
 #include "server/script.h"
 #include "server/settings.h"
 
@@ -27,7 +28,7 @@ struct Machine {
 // Whether `needle` occurs in the reply, read no further than its first NUL or
 // its 200 bytes.
 bool ReplyContains(const std::uint8_t* reply, const char* needle) {
-  std::size_t n = strnlen(reinterpret_cast<const char*>(reply), kWorkBytes);
+  std::size_t n = charlen(reinterpret_cast<const char*>(reply), kWorkBytes);
   std::size_t m = std::strlen(needle);
   for (std::size_t i = 0; i + m <= n; ++i) {
     if (std::memcmp(reply + i, needle, m) == 0) return true;
