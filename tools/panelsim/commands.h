@@ -36,6 +36,7 @@ int RunChainDemo(const std::string& plugins, bool quiet);
 int RunGprs(const std::vector<std::string>& args);
 int RunInspect(const std::vector<std::string>& args);
 int RunSettings(const std::vector<std::string>& args);
+int RunSoak(const std::vector<std::string>& args);
 
 // The folder of the plug-ins this panelsim was built with.
 std::string DefaultPluginDir();
