@@ -129,8 +129,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto sent = in.ConsumeIntegral<std::uint32_t>();
   Bytes reply = Padded(in.ConsumeRemainingBytes<std::uint8_t>(), 200);
   std::string area = AsString(reply);
-  // Only the sender's own word 1 and the flags' unused bits are never
-  // touched: keep the flags to the two bits a sender ever sets.
   Harness& h = Harness::Get();
   h.Reset();
   h.SetPair(DeviceLW, 9034, now);
@@ -140,6 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Sequencer(h, r);
   Reporter(h, r);
   Checker(h, r, now, sent, area);
+  // No plug-in sets send flags beyond bits 0 and 1; the sender keeps what it finds.
   Record senderRecord = r;
   senderRecord[2] &= 0x3;
   Sender(h, senderRecord, now);
