@@ -146,7 +146,7 @@ struct SoakOptions {
 
 class Soak {
  public:
-  Soak(const SoakOptions& o) : o_(o), random_(o.seed), serverLink_(host::ModemOptions{}), chainLink_(host::ModemOptions{}) {}
+  explicit Soak(const SoakOptions& o) : o_(o), random_(o.seed) {}
 
   bool Load(std::string* error);
   int Run();
@@ -176,7 +176,6 @@ class Soak {
   std::unique_ptr<host::ChainDispatcher> chain_;
   host::ServerSettings settings_;
   std::vector<std::string> chainNumbers_;
-  std::u16string chainText_;  // the alarm list the recipe composes to
   Tally tally_[3];
   std::map<std::string, int> faults_;
   int restartAt_ = -1;  // call after which the modem restarts, -1: none
@@ -492,7 +491,7 @@ int Soak::Run() {
   PrintTally("server pipeline (LW 6007)", tally_[ServerWord]);
   PrintTally("chain", tally_[Chain]);
   for (const Tally& t : tally_) violations += t.violations;
-  std::printf("modem faults:");
+  std::printf("modem faults armed:");
   for (const auto& [kind, n] : faults_) std::printf(" %s %d;", kind.c_str(), n);
   std::printf("\n");
   bool flat = true;
