@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/files.h"
+#include "host/modem.h"
 
 namespace panelsim {
 
@@ -58,11 +59,15 @@ struct GprsRun {
   std::vector<std::string> profile;  // what the modem keeps, "0,apn,internet"
   std::string trace;                 // the modem link's trace
   std::vector<std::string> violations;  // record words written outside the chain's binding
+  bool external = false;  // a real modem: the profile it keeps is not known here
 };
 
 // Runs net_send_connection from `plugins` for profile commands 1 to 7 in `dir`,
 // until macro 13 has taken the last answer or refused one.
-GprsRun RunGprsProfile(const std::string& plugins, const std::string& dir);
+// With `modem` null the commands go to the emulated modem; otherwise to that
+// port (a real modem on a serial line).
+GprsRun RunGprsProfile(const std::string& plugins, const std::string& dir,
+                       host::ModemPort* modem = nullptr);
 // The run as the command prints it.
 std::string ShowGprs(const GprsRun& run, bool showSecrets, bool trace);
 
