@@ -20,8 +20,10 @@ import gammu
 PANELSIM = sys.argv[1]
 
 
-def serve(exit_after):
-    p = subprocess.Popen([PANELSIM, 'modem', '--pty', '--exit-after', str(exit_after), '--quiet'],
+def serve(exit_after=None):
+    """Starts the modem; it stops after `exit_after` SMS, or when terminated."""
+    limit = [] if exit_after is None else ['--exit-after', str(exit_after)]
+    p = subprocess.Popen([PANELSIM, 'modem', '--pty', '--quiet'] + limit,
                          stdout=subprocess.PIPE, text=True, encoding='utf-8')
     first = p.stdout.readline().split()
     assert first[:2] == ['modem', 'on'], first
@@ -74,7 +76,7 @@ def main():
         example = subprocess.run([PANELSIM, 'settings', 'example'], capture_output=True, text=True)
         subprocess.run([PANELSIM, 'settings', 'write', '-', '--dir', folder], input=example.stdout,
                        capture_output=True, text=True, check=True)
-        p, path = serve(0)
+        p, path = serve()
         gprs = subprocess.run([PANELSIM, 'gprs', '--dir', folder, '--modem', path],
                               capture_output=True, text=True, timeout=120)
         p.terminate()
@@ -99,7 +101,7 @@ def main():
     failed += check('independent client (python-gammu) through the pseudo-terminal', finish(p),
                     [f'SMS to +79161234567 (2 parts): {message}'])
 
-    p, path = serve(0)
+    p, path = serve()
     health = subprocess.run([PANELSIM, 'modem', 'check', '--modem', path],
                             capture_output=True, text=True, timeout=60)
     p.terminate()
