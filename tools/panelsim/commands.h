@@ -38,6 +38,10 @@ int RunGprs(const std::vector<std::string>& args);
 int RunInspect(const std::vector<std::string>& args);
 int RunSettings(const std::vector<std::string>& args);
 
+// Text with CR, LF and other control characters written as \r, \n and
+// \xNN; everything else, UTF-8 included, as it is.
+std::string ShowControls(const std::string& text);
+
 // The folder of the plug-ins this panelsim was built with.
 std::string DefaultPluginDir();
 
