@@ -2,8 +2,9 @@
 """The serial path, end to end, between processes.
 
 1. `panelsim modem --pty` serves the emulated modem on a pseudo-terminal; a
-   second panelsim runs the whole server pipeline (`send --modem PATH`), and
-   the chain (`chain --modem PATH`), over that terminal in real time. The SMS
+   second panelsim runs the whole server pipeline (`send --modem PATH`), the
+   chain (`chain --modem PATH`) and the connection profile (`gprs --modem
+   PATH`) over that terminal in real time. The SMS
    the modem reports must be the messages sent.
 2. An independent client, python-gammu with an AT connection, initialises
    the same kind of modem and sends a long Unicode SMS through it; the modem
@@ -12,14 +13,17 @@
 """
 import subprocess
 import sys
+import tempfile
 
 import gammu
 
 PANELSIM = sys.argv[1]
 
 
-def serve(exit_after):
-    p = subprocess.Popen([PANELSIM, 'modem', '--pty', '--exit-after', str(exit_after), '--quiet'],
+def serve(exit_after=None):
+    """Starts the modem; it stops after `exit_after` SMS, or when terminated."""
+    limit = [] if exit_after is None else ['--exit-after', str(exit_after)]
+    p = subprocess.Popen([PANELSIM, 'modem', '--pty', '--quiet'] + limit,
                          stdout=subprocess.PIPE, text=True, encoding='utf-8')
     first = p.stdout.readline().split()
     assert first[:2] == ['modem', 'on'], first
@@ -67,6 +71,19 @@ def main():
                     [r'SMS to +79161234567 (1 part): Цех\n1. Насос\n'])
     failed += check('chain exit status', chain.returncode, 0)
 
+    # The connection profile through a real-time link: all seven commands accepted.
+    with tempfile.TemporaryDirectory() as folder:
+        example = subprocess.run([PANELSIM, 'settings', 'example'], capture_output=True, text=True)
+        subprocess.run([PANELSIM, 'settings', 'write', '-', '--dir', folder], input=example.stdout,
+                       capture_output=True, text=True, check=True)
+        p, path = serve()
+        gprs = subprocess.run([PANELSIM, 'gprs', '--dir', folder, '--modem', path],
+                              capture_output=True, text=True, timeout=120)
+        p.terminate()
+        finish(p)
+        failed += check('gprs over the pseudo-terminal',
+                        (gprs.returncode, gprs.stdout.splitlines()[-1]), (0, '7 of 7 commands accepted'))
+
     p, path = serve(1)
     message = 'Авария насоса №3: давление 12 бар, температура 95 °C, включён резервный насос'
     sm = gammu.StateMachine()
@@ -84,7 +101,7 @@ def main():
     failed += check('independent client (python-gammu) through the pseudo-terminal', finish(p),
                     [f'SMS to +79161234567 (2 parts): {message}'])
 
-    p, path = serve(0)
+    p, path = serve()
     health = subprocess.run([PANELSIM, 'modem', 'check', '--modem', path],
                             capture_output=True, text=True, timeout=60)
     p.terminate()

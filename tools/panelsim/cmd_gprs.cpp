@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "host/modem.h"
 #include "host/panel.h"
 #include "host/plugin.h"
+#include "host/serial.h"
 #include "macro/codes.h"
 #include "macro/registers.h"
 
@@ -60,7 +62,7 @@ std::string MaskSetting(const std::string& setting) {
 
 }  // namespace
 
-GprsRun RunGprsProfile(const std::string& plugins, const std::string& dir) {
+GprsRun RunGprsProfile(const std::string& plugins, const std::string& dir, host::ModemPort* modem) {
   GprsRun run;
   std::string error;
   auto plugin = host::Plugin::Load(plugins + "/" + host::PluginFileName(kPlugin), &error);
@@ -84,7 +86,8 @@ GprsRun RunGprsProfile(const std::string& plugins, const std::string& dir) {
   // as macro 12, the host's macro 13 judging each answer and selecting the
   // next command, the modem behind the link.
   host::Panel panel;
-  host::ModemLink link;
+  host::ModemLink emulated;
+  host::ModemPort& link = modem != nullptr ? *modem : emulated;
   host::ChainDispatcher chain(panel);
   chain.Attach(kGprsSendConnectionMacro, std::move(plugin));
   chain.Attach(kGprsAfterCommandMacro, host::AfterConnectionCommand);
@@ -95,9 +98,10 @@ GprsRun RunGprsProfile(const std::string& plugins, const std::string& dir) {
       step.command = chain.values.profileCommand;
       step.tag = host::ConnectionFields()[step.command - GprsProfileConType].tag;
       step.vector = chain.values.connectionVector;
+      const std::string command = panel.GetText(DeviceLW, kModemCommandAddress, kModemCommandWords);
       const bool raised = link.AfterCall(panel);
       step.placed = raised && step.vector == kHandedOn;
-      if (raised) step.sent = link.trace().back().text;
+      if (raised) step.sent = command;
       run.steps.push_back(step);
     } else {
       link.AfterCall(panel);
@@ -114,7 +118,8 @@ GprsRun RunGprsProfile(const std::string& plugins, const std::string& dir) {
     // Macro 13 moved on to the next command, or past the last one.
     last.accepted = chain.values.profileCommand > last.command;
   }
-  run.profile = link.modem.connectionSettings();
+  // What a real modem keeps is its own; the emulated one tells.
+  if (modem == nullptr) run.profile = emulated.modem.connectionSettings();
   run.trace = link.TraceText();
   run.violations = chain.violations;
   return run;
@@ -142,7 +147,7 @@ std::string ShowGprs(const GprsRun& run, bool showSecrets, bool trace) {
     accepted += s.accepted ? 1 : 0;
   }
   out += "the modem's connection profile:\n";
-  if (run.profile.empty()) out += "  (nothing set)\n";
+  if (run.profile.empty()) out += run.external ? "  (kept by the modem)\n" : "  (nothing set)\n";
   for (const std::string& setting : run.profile) {
     out += "  " + host::VisibleText(showSecrets ? setting : MaskSetting(setting)) + "\n";
   }
@@ -169,9 +174,24 @@ int RunGprs(const std::vector<std::string>& args) {
   app.add_option("--plugins", plugins, "the folder of the plug-ins")->capture_default_str();
   app.add_flag("--show-secrets", showSecrets, "show the password as it is");
   app.add_flag("--trace", trace, "also show the modem link's trace, tick by tick");
+  std::string device;
+  int baud = 115200;
+  app.add_option("--modem", device, "drive a real modem on this serial line (100 ms a tick)");
+  app.add_option("--baud", baud, "its speed")->capture_default_str();
   if (int status = ParseArgs(app, args); status >= 0) return status;
 
-  const GprsRun run = RunGprsProfile(plugins, dir);
+  host::SerialPort port;
+  std::unique_ptr<host::SerialModemLink> serial;
+  if (!device.empty()) {
+    std::string error;
+    if (!port.Open(device, baud, &error)) {
+      std::fprintf(stderr, "panelsim gprs: %s\n", error.c_str());
+      return 1;
+    }
+    serial = std::make_unique<host::SerialModemLink>(port);
+  }
+  GprsRun run = RunGprsProfile(plugins, dir, serial.get());
+  run.external = serial != nullptr;
   if (!run.error.empty()) {
     std::fprintf(stderr, "panelsim gprs: %s\n", run.error.c_str());
     return 1;

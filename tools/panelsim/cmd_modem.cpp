@@ -31,24 +31,6 @@ const char kModemHelp[] =
     "check    asks a modem on a serial line AT, AT+CPIN?, AT+CREG?, AT+CSQ and\n"
     "         AT+CSCA? and says in plain words whether it can send SMS.\n";
 
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      char b[8];
-      std::snprintf(b, sizeof b, "\\x%02X", static_cast<unsigned char>(c));
-      out += b;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 int Serve(const std::vector<std::string>& args) {
   long exitAfter = -1;
   bool quiet = false;
@@ -77,7 +59,7 @@ int Serve(const std::vector<std::string>& args) {
       [&count, quiet](const host::ReceivedSms& sms) {
         (void)quiet;
         std::printf("SMS to %s (%d part%s): %s\n", sms.number.c_str(), sms.parts,
-                    sms.parts == 1 ? "" : "s", Escaped(sms.text).c_str());
+                    sms.parts == 1 ? "" : "s", ShowControls(sms.text).c_str());
         std::fflush(stdout);
         ++count;
       },

@@ -314,25 +314,6 @@ int RunSend(const std::vector<std::string>& args) {
 namespace panelsim {
 namespace {
 
-// Control characters as escapes; everything else, UTF-8 included, as it is.
-std::string ShowControls(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-      char b[8];
-      std::snprintf(b, sizeof b, "\\x%02X", static_cast<unsigned char>(c));
-      out += b;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 std::string Hex2(unsigned v) {
   char b[8];
   std::snprintf(b, sizeof b, "%02X", v & 0xFFu);
@@ -477,6 +458,24 @@ int RunCompose(const std::vector<std::string>& args) {
     PrintPdu(k, count, std::string(record, strnlen(record, 200)));
   }
   return 0;
+}
+
+std::string ShowControls(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      char b[8];
+      std::snprintf(b, sizeof b, "\\x%02X", static_cast<unsigned char>(c));
+      out += b;
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
 }  // namespace panelsim

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/files.h"
+#include "host/modem.h"
 
 namespace panelsim {
 
@@ -38,6 +39,10 @@ int RunInspect(const std::vector<std::string>& args);
 int RunSettings(const std::vector<std::string>& args);
 int RunSoak(const std::vector<std::string>& args);
 
+// Text with CR, LF and other control characters written as \r, \n and
+// \xNN; everything else, UTF-8 included, as it is.
+std::string ShowControls(const std::string& text);
+
 // The folder of the plug-ins this panelsim was built with.
 std::string DefaultPluginDir();
 
@@ -59,11 +64,15 @@ struct GprsRun {
   std::vector<std::string> profile;  // what the modem keeps, "0,apn,internet"
   std::string trace;                 // the modem link's trace
   std::vector<std::string> violations;  // record words written outside the chain's binding
+  bool external = false;  // a real modem: the profile it keeps is not known here
 };
 
 // Runs net_send_connection from `plugins` for profile commands 1 to 7 in `dir`,
 // until macro 13 has taken the last answer or refused one.
-GprsRun RunGprsProfile(const std::string& plugins, const std::string& dir);
+// With `modem` null the commands go to the emulated modem; otherwise to that
+// port (a real modem on a serial line).
+GprsRun RunGprsProfile(const std::string& plugins, const std::string& dir,
+                       host::ModemPort* modem = nullptr);
 // The run as the command prints it.
 std::string ShowGprs(const GprsRun& run, bool showSecrets, bool trace);
 
