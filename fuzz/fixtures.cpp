@@ -35,25 +35,6 @@ std::string HexUnits(const std::u16string& text) {
 
 }  // namespace
 
-std::u16string Units(const std::string& utf8) {
-  std::u16string out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    auto c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x80) {
-      out.push_back(c);
-      i += 1;
-    } else if ((c & 0xE0) == 0xC0) {
-      out.push_back(static_cast<char16_t>(((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F)));
-      i += 2;
-    } else {
-      out.push_back(static_cast<char16_t>(((c & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) |
-                                          (utf8[i + 2] & 0x3F)));
-      i += 3;
-    }
-  }
-  return out;
-}
-
 std::optional<std::u16string> ComposedMessage(std::span<const std::uint8_t> image, std::uint16_t mask,
                                               bool allClear) {
   std::u16string text;

@@ -111,9 +111,6 @@ inline void ServerBlock(Harness& h, std::uint32_t state, std::uint32_t flags = 0
   h.SetPair(DeviceLW, 6005, state);
 }
 
-// UCS2 units of a UTF-8 literal (BMP only).
-std::u16string Units(const std::string& utf8);
-
 // The text of the message file the server composers write for a template
 // image (840 bytes) and an event mask; nothing when no event is listed and
 // `allClear` is false.

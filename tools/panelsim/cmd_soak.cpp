@@ -19,6 +19,7 @@
 #include "cli.h"
 #include "commands.h"
 #include "host/chain.h"
+#include "host/files.h"
 #include "host/modem.h"
 #include "host/panel.h"
 #include "host/plugin.h"
@@ -96,23 +97,6 @@ std::string Digits(Random& r, int n) {
   std::string s;
   for (int i = 0; i < n; ++i) s.push_back(static_cast<char>('0' + r.Below(10)));
   return s;
-}
-
-std::string Utf8(const std::u16string& units) {
-  std::string out;
-  for (char16_t u : units) {
-    if (u < 0x80) {
-      out.push_back(static_cast<char>(u));
-    } else if (u < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (u >> 6)));
-      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xE0 | (u >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-    }
-  }
-  return out;
 }
 
 std::u16string Ascii16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
@@ -239,7 +223,7 @@ void Soak::ArmFaults(host::ModemLink& link, Generation g) {
 bool Soak::Delivered(const host::EmulatedModem& modem, const std::vector<std::string>& numbers,
                      const std::u16string& text, std::string* why) {
   const host::SmsInbox& inbox = modem.inbox();
-  std::string want = Utf8(text);
+  std::string want = host::Utf16ToUtf8(text);
   for (const std::string& n : numbers) {
     std::vector<host::ReceivedSms> got = inbox.For("+7" + n);
     if (got.size() != 1) {
