@@ -3,8 +3,11 @@
 #   make test   installs what is missing, builds every target and runs every test
 #   make bench  builds the plug-ins and the bench driver for the panel, the PC
 #               and the bench build, and prints the footprint and cost tables
+#   make fuzz   builds the fuzz targets and runs each for FUZZ_SECONDS (120)
+#   make reliability  runs the fuzz targets, the fault sweeps and a soak of
+#               SOAK_MESSAGES (3000) and prints the reliability table
 
-.PHONY: demo test bench deps native panel pc clean
+.PHONY: demo test bench fuzz reliability deps native panel pc clean
 
 demo: native
 	./build/native/tools/panelsim/panelsim demo
@@ -15,6 +18,12 @@ test: deps
 bench: deps
 	for p in panel pc bench; do cmake --preset $$p >/dev/null && cmake --build --preset $$p --target bench_driver || exit 1; done
 	python3 bench/footprint.py table
+
+fuzz: deps
+	./scripts/fuzz.sh
+
+reliability: deps
+	./scripts/reliability.sh
 
 deps:
 	./scripts/install-deps.sh

@@ -15,6 +15,7 @@ pkgs=(
   python3 python3-gammu
   binutils-arm-linux-gnueabihf binutils-mingw-w64-i686
   valgrind
+  clang libclang-rt-14-dev
 )
 
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

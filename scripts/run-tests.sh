@@ -2,12 +2,13 @@
 # Builds every target and runs its tests: native directly, panel under
 # qemu-arm, pc under wine, then the bench build (native, no sanitizers) whose
 # test holds the plug-ins' instruction counts to their budgets under
-# callgrind. Fails when any build fails or runs no test, and ends with one
-# line that counts the tests of all builds.
+# callgrind, and the fuzz build (native, clang) whose tests run every fuzz
+# target for a fixed number of inputs. Fails when any build fails or runs no
+# test, and ends with one line that counts the tests of all builds.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(native panel pc bench)
+targets=(native panel pc bench fuzz)
 total_passed=0
 total_failed=0
 status=0

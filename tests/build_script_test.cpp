@@ -129,44 +129,81 @@ TEST_P(Builder, FrameFilesThatCannotBeSent) {
   }
 }
 
+// Every allocation, file operation and register access failed in turn:
+// either the script or a documented code, the files as the code says.
 TEST_P(Builder, UnderFaults) {
-  for (host::CallClass cls : {host::CallClass::Alloc, host::CallClass::File}) {
-    int points = FaultSweep(cls, [&](const SweepRun& run) {
-      ASSERT_TRUE(run.work->Write("SMSMessage.txt", FrameFile({kPdu36, kPdu36})));
-      ASSERT_TRUE(run.work->Write("SMSMessage.at", "previous script"));
-      EXPECT_EQ(Call(), 0);
-      std::uint16_t code = Error();
-      std::string bytes;
-      ASSERT_TRUE(run.work->Read("SMSMessage.at", &bytes));
-      if (code == 0) {
-        std::uint16_t n = 0;
-        EXPECT_EQ(ScriptRecords(bytes, &n).size(), 8u);
-        EXPECT_EQ(n, 8);
+  FaultPoints points = SweepEveryFault(GetParam(), panel, [&](const SweepRun& run) {
+    ASSERT_TRUE(run.work->Write("SMSMessage.txt", FrameFile({kPdu36, kPdu36})));
+    ASSERT_TRUE(run.work->Write("SMSMessage.at", "previous script"));
+    for (int i = 0; i < 8; ++i) panel.Word(DeviceLW, 6000 + i) = static_cast<std::uint16_t>(0x100 + i);
+    Remember();
+    EXPECT_EQ(Call(), 0);
+    ExpectChangesOnlyIn({alt ? Window{DeviceLW, 6000, 8} : Window{DeviceLW, kError, 1}});
+    std::uint16_t code = Error();
+    std::string bytes, frames;
+    ASSERT_TRUE(run.work->Read("SMSMessage.at", &bytes));
+    bool framesLeft = run.work->Read("SMSMessage.txt", &frames);
+    std::uint16_t n = 0;
+    if (RegisterFault(run) && FaultFired(run)) {
+      // The block could not be read (the variant then does nothing) or the
+      // result could not be written (the work is done, no trace of it).
+      EXPECT_TRUE(panel.WordsChangedSince(words).empty()) << "a failed access leaves the registers";
+      if (run.kind == FaultKind::RegisterRead) {
+        EXPECT_EQ(bytes, "previous script");
+        EXPECT_TRUE(framesLeft);
         return;
       }
-      EXPECT_TRUE(FaultFired(cls));
-      switch (code) {
-        case ErrInputRead: case ErrOutOfMemory: case ErrOutputWrite:
-          // Nothing usable was announced: the old script, or a new one counting 0.
-          EXPECT_TRUE(bytes == "previous script" || GetU16At(bytes, 0) == 0) << code;
-          break;
-        case ErrFileUpdateOpen: case ErrFileMissing: case ErrFileSeek:
-          // The append could not start (an empty script counting 0), or only
-          // the final count patch failed: all records are there and the count
-          // is 0, or 8 when only the close after a complete patch failed.
-          if (bytes.size() == 2) {
-            EXPECT_EQ(GetU16At(bytes, 0), 0) << code;
-          } else {
-            EXPECT_EQ(bytes.size(), 2u + 8 * 200) << code;
-            EXPECT_TRUE(GetU16At(bytes, 0) == 0 || GetU16At(bytes, 0) == 8) << code;
-          }
-          break;
-        default:
-          ADD_FAILURE() << "undocumented code " << code;
+      EXPECT_EQ(ScriptRecords(bytes, &n).size(), 8u);
+      EXPECT_EQ(n, 8);
+      EXPECT_EQ(framesLeft, !alt);
+      return;
+    }
+    if (code == 0) {
+      EXPECT_EQ(ScriptRecords(bytes, &n).size(), 8u);
+      EXPECT_EQ(n, 8);
+      // The variant removes the frames once they are loaded; a failed
+      // removal is ignored.
+      if (!alt || framesLeft) {
+        EXPECT_TRUE(!alt || run.kind == FaultKind::File);
       }
-    });
-    EXPECT_GT(points, 0);
-  }
+      if (alt) {
+        EXPECT_EQ(panel.Word(DeviceLW, 6005), StateScriptReady);
+      }
+      return;
+    }
+    EXPECT_TRUE(FaultFired(run));
+    if (alt) {
+      EXPECT_EQ(panel.Word(DeviceLW, 6005), 0x105) << "a failed run leaves the state";
+    }
+    switch (code) {
+      case ErrInputRead: case ErrOutOfMemory:
+        // Nothing was loaded: the frames and the old script stay.
+        EXPECT_EQ(bytes, "previous script") << code;
+        EXPECT_TRUE(framesLeft) << code;
+        break;
+      case ErrOutputWrite:
+        // Nothing usable was announced: the old script, or a new one counting 0.
+        EXPECT_TRUE(bytes == "previous script" || GetU16At(bytes, 0) == 0) << code;
+        break;
+      case ErrFileUpdateOpen: case ErrFileMissing: case ErrFileSeek:
+        // The append could not start (an empty script counting 0), or only
+        // the final count patch failed: all records are there and the count
+        // is 0, or 8 when only the close after a complete patch failed.
+        if (bytes.size() == 2) {
+          EXPECT_EQ(GetU16At(bytes, 0), 0) << code;
+        } else {
+          EXPECT_EQ(bytes.size(), 2u + 8 * 200) << code;
+          EXPECT_TRUE(GetU16At(bytes, 0) == 0 || GetU16At(bytes, 0) == 8) << code;
+        }
+        break;
+      default:
+        ADD_FAILURE() << "undocumented code " << code;
+    }
+  });
+  EXPECT_GT(points.alloc, 0);
+  EXPECT_GT(points.file, 0);
+  EXPECT_GT(points.write, 0);
+  EXPECT_EQ(points.read > 0, alt) << "only the variant reads the control block";
 }
 
 TEST_P(Builder, ControlBlockHandover) {

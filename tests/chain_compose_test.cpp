@@ -117,24 +117,36 @@ TEST_P(Composer, ListsEntriesSelectedInBothMasksNumberedInOrder) {
 }
 
 // Every allocation the composer makes may fail: the failure exit selects the
-// error reporter with bit 2 and leaves the message area as it was.
-TEST_P(Composer, OutOfMemorySelectsTheErrorReporter) {
+// error reporter with bit 2 and leaves the message area as it was. Register
+// results are not examined: a failed read reads as zeros (a mask lists
+// nothing, a text is empty), a failed write leaves its words, and the
+// composer still hands back to the sequencer.
+TEST_P(Composer, UnderFaults) {
   Recipe r{0x0111, 0x0111, u"Title", {{0, u"One"}, {4, u"Two"}, {8, u"Three"}}};
-  int points = testing_support::FaultSweep(host::CallClass::Alloc, [&](const testing_support::SweepRun&) {
-    Put(r);
-    FillRecord();
-    EXPECT_EQ(Call(), 0);
-    if (testing_support::FaultFired(host::CallClass::Alloc)) {
-      EXPECT_EQ(Rec(ComposerVectorWord), 0x40);
-      EXPECT_EQ(Rec(ComposerFailureWord), FailedComposer);
-      ExpectRecordChangesOnlyIn({ComposerVectorWord, ComposerFailureWord});
-      ExpectChangesOnlyIn({});
-    } else {
-      EXPECT_EQ(Composed(), u"Title\n1. One\n2. Two\n3. Three\n");
-      ExpectHandedBack();
-    }
-  });
-  EXPECT_EQ(points, 8) << "the message buffer and three number texts, once and from then on";
+  const std::u16string full = u"Title\n1. One\n2. Two\n3. Three\n";
+  testing_support::FaultPoints points =
+      testing_support::SweepEveryFault(GetParam(), panel, [&](const testing_support::SweepRun& run) {
+        Put(r);
+        FillRecord();
+        EXPECT_EQ(Call(), 0);
+        ExpectChangesOnlyIn({{DeviceRW, kMessageAreaAddress, static_cast<int>(full.size()) + 1}});
+        bool fired = testing_support::FaultFired(run);
+        if (run.kind == testing_support::FaultKind::Alloc && fired) {
+          EXPECT_EQ(Rec(ComposerVectorWord), 0x40);
+          EXPECT_EQ(Rec(ComposerFailureWord), FailedComposer);
+          ExpectRecordChangesOnlyIn({ComposerVectorWord, ComposerFailureWord});
+          ExpectChangesOnlyIn({});
+          return;
+        }
+        ExpectHandedBack();
+        if (!fired) {
+          EXPECT_EQ(Composed(), full);
+        }
+      });
+  EXPECT_EQ(points.alloc, 8) << "the message buffer and three number texts, once and from then on";
+  EXPECT_EQ(points.file, 0);
+  EXPECT_EQ(points.read, 2 * 6) << "two masks, the title and three texts";
+  EXPECT_EQ(points.write, 2 * 2) << "the length and the text";
 }
 
 INSTANTIATE_TEST_SUITE_P(BothNames, Composer,
@@ -212,6 +224,43 @@ TEST_F(PartEncoder, JoinsListedTextsWithoutNumbers) {
   EXPECT_EQ(Call(), 0);
   EXPECT_EQ(Text(), u"Plant\n\nPump\n\n" + Full(u'a') + u"\n");
   EXPECT_EQ(Rec(PartEncoderCountWord), 1);
+}
+
+// A title ended by a zero word before its 20th: the words after the zero
+// are not part of it and must not show up past the text.
+TEST_F(PartEncoder, WordsAfterTheTitlesEndStayOut) {
+  PutLengths(0, {});
+  PutUnits(panel, kPartTitleAddress, u"AB");
+  PutUnits(panel, kPartTitleAddress + 3, u"CDEFGHIJKLMNOPQ");
+  Remember();
+  EXPECT_EQ(Call(), 0);
+  EXPECT_EQ(Text(), u"AB\n\n");
+  EXPECT_EQ(Rec(PartEncoderCountWord), 1);
+}
+
+// The part encoder has no failure exit and examines no register result: under
+// every register fault it writes at most its 500 words and the part count.
+TEST_F(PartEncoder, UnderFaults) {
+  testing_support::FaultPoints points =
+      testing_support::SweepEveryFault("link_encode_parts", panel, [&](const testing_support::SweepRun& run) {
+        PutLengths(20, {20, 20, 20, 20});
+        FillRecord();
+        EXPECT_EQ(Call(), 0);
+        ExpectChangesOnlyIn({{DeviceRW, kMessageAreaAddress, kPartEncoderTextWords}});
+        ExpectRecordChangesOnlyIn({PartEncoderCountWord});
+        if (!testing_support::FaultFired(run)) {
+          EXPECT_EQ(Text().size(), 106u);
+          EXPECT_EQ(Rec(PartEncoderCountWord), 2);
+        } else if (run.kind != testing_support::FaultKind::RegisterWrite) {
+          // What was read, however little, is counted.
+          std::u16string all = GetUnits(panel, kMessageAreaAddress, kPartEncoderTextWords);
+          std::size_t length = all.find(u'\0');
+          EXPECT_EQ(Rec(PartEncoderCountWord), (length + 66) / 67);
+        }
+      });
+  EXPECT_EQ(points.alloc + points.file, 0) << "nothing allocated, no file";
+  EXPECT_EQ(points.read, 2 * 7) << "two masks, the title and four texts";
+  EXPECT_EQ(points.write, 2);
 }
 
 TEST_F(PartEncoder, RewritesAllFiveHundredWordsEveryCall) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "chain_support.h"
+#include "sweep.h"
 
 namespace {
 
@@ -58,6 +59,21 @@ TEST_F(Sequencer, DoesOneRowOfItsTablePerCall) {
                                SequencerSendStateWord});
   }
   EXPECT_TRUE(panel.log.empty()) << "the sequencer touches no register";
+}
+
+// Nothing to fail: no allocation, no file, no register.
+TEST_F(Sequencer, UnderFaults) {
+  testing_support::FaultPoints points = testing_support::SweepEveryFault(
+      "link_sequencer", panel, [&](const testing_support::SweepRun&) {
+        FillRecord();
+        SetRecord(SequencerStateWord, SequencerStartSend);
+        SetRecord(SequencerSendStateWord, SendDone);
+        EXPECT_EQ(Call(), 0);
+        EXPECT_EQ(Rec(SequencerVectorWord), 0x10);
+        EXPECT_EQ(Rec(SequencerSendStateWord), SendStart);
+        EXPECT_EQ(Rec(SequencerStateWord), SequencerCheck);
+      });
+  EXPECT_EQ(points.total(), 0);
 }
 
 // ---- Reply checker ----
@@ -155,6 +171,29 @@ TEST_F(Checker, TimesOutStrictlyAtTenTicksPerUnit) {
   }
 }
 
+// The checker examines no register result: a tick counter that cannot be
+// read is 0 (it waits), a send tick that cannot be read is 0 (the time-out
+// has run out), a reply that cannot be read is empty (not acceptable). It
+// writes no register at all, and its vector is always one of its three.
+TEST_F(Checker, UnderFaults) {
+  for (std::uint32_t now : {1010u, 1040u}) {  // inside the time-out, and past it
+    testing_support::FaultPoints points = testing_support::SweepEveryFault(
+        "link_check_reply", panel, [&](const testing_support::SweepRun& run) {
+          std::uint16_t vector = Check(SendAnnounce, "\r\n> ", 0, 3, 1000, now);
+          if (!testing_support::FaultFired(run)) {
+            EXPECT_EQ(vector, 0x80);
+            return;
+          }
+          EXPECT_TRUE(vector == 0x80 || vector == 0x20 || vector == 0x40) << vector;
+          if (vector == 0x40) {
+            EXPECT_EQ(Rec(CheckerFailureWord), FailedChecker);
+          }
+        });
+    EXPECT_EQ(points.alloc + points.file + points.write, 0);
+    EXPECT_EQ(points.read, 2 * 3) << "the tick counter, the send tick, the reply";
+  }
+}
+
 // ---- Error reporter ----
 
 class Reporter : public ChainPluginTest {
@@ -207,6 +246,25 @@ TEST_F(Reporter, NamesTheRequestThatGotNoAnswer) {
     EXPECT_EQ(Rec(ReporterFailureWord), 0);
     EXPECT_EQ(Rec(ReporterFlagsWord), 0) << "the next message repeats the set-up";
   }
+}
+
+// The reporter's only register access is the status text: when it cannot be
+// written the text is lost, but the chain still ends and the mask and flags
+// are cleared as after a report.
+TEST_F(Reporter, UnderFaults) {
+  testing_support::FaultPoints points = testing_support::SweepEveryFault(
+      "link_report_error", panel, [&](const testing_support::SweepRun& run) {
+        Report(FailedChecker, SendAnnounce);
+        EXPECT_EQ(Rec(ReporterFailureWord), 0);
+        EXPECT_EQ(Rec(ReporterFlagsWord), 0);
+        if (testing_support::FaultFired(run)) {
+          ExpectChangesOnlyIn({});
+        } else {
+          EXPECT_EQ(Text(), "ERROR: not response to the request 'AT+CMGS'!");
+        }
+      });
+  EXPECT_EQ(points.alloc + points.file + points.read, 0);
+  EXPECT_EQ(points.write, 2);
 }
 
 TEST_F(Reporter, ReportsOnlyTheFirstFailedMacro) {

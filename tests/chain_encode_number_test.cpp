@@ -91,20 +91,42 @@ TEST_F(NumberEncoder, NoNumbersWriteNothing) {
 }
 
 // The number buffer first, then one result per number: a failure stops the
-// call there and earlier results stay.
-TEST_F(NumberEncoder, ExhaustedStorageEndsTheCallAtThatNumber) {
-  int points = testing_support::FaultSweep(host::CallClass::Alloc, [&](const testing_support::SweepRun& run) {
-    Canary();
-    PutNumbers(3, {"9123456789", "9000000002", "9876543210"});
-    EXPECT_EQ(Call(), 0);
-    int written = testing_support::FaultFired(host::CallClass::Alloc) ? run.nth - 2 : 3;
-    if (written < 0) written = 0;
-    ExpectChangesOnlyIn({{DeviceRW, kDestinationAddress, written * kDestinationWords}});
-    if (written > 0) {
-      EXPECT_EQ(Address(0), Encoded("0B919721436587F9"));
-    }
-  });
-  EXPECT_EQ(points, 8);
+// call there and earlier results stay. Register results are not examined: a
+// count that cannot be read is 0, a number that cannot be read is no number
+// and stops the call, a result that cannot be written is skipped.
+TEST_F(NumberEncoder, UnderFaults) {
+  const std::string want[3] = {Encoded("0B919721436587F9"), Encoded("0B919700000000F2"),
+                               Encoded("0B919778563412F0")};
+  std::string untouched;  // ten canary words
+  for (int i = 0; i < kDestinationWords; ++i) untouched += "\x5A\xA5";
+  testing_support::FaultPoints points = testing_support::SweepEveryFault(
+      "link_encode_number", panel, [&](const testing_support::SweepRun& run) {
+        Canary();
+        PutNumbers(3, {"9123456789", "9000000002", "9876543210"});
+        EXPECT_EQ(Call(), 0);
+        ExpectChangesOnlyIn({{DeviceRW, kDestinationAddress, 3 * kDestinationWords}});
+        bool fired = testing_support::FaultFired(run);
+        int written = 3;
+        if (run.kind == testing_support::FaultKind::Alloc && fired) written = run.nth - 2 < 0 ? 0 : run.nth - 2;
+        bool prefix = true;  // results stop at the first number not encoded
+        for (int i = 0; i < 3; ++i) {
+          std::string a = Address(i);
+          if (a == want[i]) {
+            EXPECT_TRUE(prefix || run.kind == testing_support::FaultKind::RegisterWrite) << "result " << i;
+            continue;
+          }
+          EXPECT_EQ(a, untouched)
+              << "result " << i << " neither encoded nor left alone";
+          prefix = false;
+          if (i < written && run.kind == testing_support::FaultKind::Alloc) ADD_FAILURE() << "result " << i;
+        }
+        if (!fired) {
+          EXPECT_TRUE(prefix);
+        }
+      });
+  EXPECT_EQ(points.alloc, 8);
+  EXPECT_EQ(points.read, 2 * 4) << "the count and three numbers";
+  EXPECT_EQ(points.write, 2 * 3);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "chain_support.h"
+#include "sweep.h"
 
 namespace {
 
@@ -165,6 +166,23 @@ TEST_F(Sender, LongRecordsGoInTwoHalves) {
   }
 }
 
+// A second half is pending, but the record's count word no longer says it
+// has one (the message area was changed, or its read failed): the record
+// ends there instead of holding the sender in the data state for good.
+TEST_F(Sender, APendingSecondHalfAlwaysEndsItsRecord) {
+  std::string data = Data('a', 300);
+  PutPartRecords(panel, {{150, data}});
+  SetRecord(SenderFlagsWord, SetupSent);
+  ExpectCommand("AT+CMGS=150\r\n", SendAnnounce);
+  ExpectCommand(data.substr(0, 200), SendData);
+  EXPECT_EQ(Rec(SenderFlagsWord), SetupSent | SecondHalfPending);
+  panel.Word(DeviceRW, kMessageAreaAddress + 2) = 40;  // N of the record, now below 100
+  ExpectCommand("", SendData);
+  EXPECT_EQ(Rec(SenderFlagsWord), SetupSent) << "the pending half is done with";
+  EXPECT_EQ(Rec(SenderPartOffsetWord), 1 + 40 + 2);
+  ExpectFinalStep();
+}
+
 TEST_F(Sender, AnnouncesAtMostThreeDigitsOfTheLength) {
   struct Case {
     std::uint16_t length;
@@ -231,6 +249,50 @@ TEST_F(Sender, ACallInTheFinalStateOnlyRepeatsTheSuccessText) {
   EXPECT_EQ(GetBytes(panel, DeviceLW, kModemCommandAddress, 6), std::string("last command"));
   EXPECT_EQ(Rec(SenderFlagsWord), SetupSent | SecondHalfPending);
   EXPECT_EQ(Rec(SenderPartOffsetWord), 42);
+}
+
+// A whole message, a long record among them, under every fault: the sender
+// allocates nothing, opens no file and examines no register result. A read
+// that fails reads as zeros (a part count of 0 ends the message early, data
+// that cannot be read goes out as zeros, a data count that cannot be read
+// sends the walk through the records astray), a write that fails leaves its
+// registers; every call still hands back and the message always comes to
+// its final step.
+TEST_F(Sender, UnderFaults) {
+  std::string first = Data('a', 240), second = Data('A', 31);
+  const std::vector<std::string> commands = {
+      "AT\r\n", "ATE0\r\n", "AT+CMGF=0\r\n", "AT+CSCS=\"UCS2\"\r\n", "AT+CMGS=29\r\n",
+      first.substr(0, 200), first.substr(200), "AT+CMGS=17\r\n", second};
+  testing_support::FaultPoints points = testing_support::SweepEveryFault(
+      "link_send_sequence", panel, [&](const testing_support::SweepRun& run) {
+        Canary();
+        PutPartRecords(panel, {{29, first}, {17, second}});
+        FillRecord();
+        SetRecord(SenderFlagsWord, 0);
+        SetRecord(SenderStateWord, SendStart);
+        std::vector<std::string> placed;
+        int calls = 0;
+        Remember();
+        recordBefore = panel.record;
+        while (Rec(SenderStateWord) != SendDone && calls++ < 20) {
+          panel.transmitFlag = 0;
+          EXPECT_EQ(Call(), 0);
+          EXPECT_EQ(Rec(SenderVectorWord), 0x80);
+          if (panel.transmitFlag == 1) placed.push_back(GetBytes(panel, DeviceLW, kModemCommandAddress, 100));
+        }
+        EXPECT_EQ(Rec(SenderStateWord), SendDone) << "the message ends";
+        ExpectRecordChangesOnlyIn({SenderVectorWord, SenderFlagsWord, SenderStateWord,
+                                   SenderPartIndexWord, SenderPartOffsetWord});
+        ExpectChangesOnlyIn({{DeviceLW, 0, 200}, {DeviceLW, kChainSentTickAddress, 2},
+                             {DeviceRW, kStatusTextAddress, kStatusTextWords}});
+        if (testing_support::FaultFired(run)) return;
+        ASSERT_EQ(placed.size(), commands.size());
+        for (std::size_t i = 0; i < commands.size(); ++i) EXPECT_EQ(placed[i], Command(commands[i])) << i;
+        EXPECT_EQ(StatusText(panel), kSuccess);
+      });
+  EXPECT_EQ(points.alloc + points.file, 0);
+  EXPECT_GT(points.read, 0);
+  EXPECT_GT(points.write, 0);
 }
 
 }  // namespace

@@ -145,29 +145,65 @@ TEST_P(BothComposers, UnreadableMaskIs242) {
   EXPECT_FALSE(work.Read("SMSMessage.bin", &bytes));
 }
 
-// Every allocation or file call failed in turn: either the right message or
-// a documented code with the previous message file intact; nothing held.
+// Every allocation, file operation and register access failed in turn:
+// either the right message or a documented code, with the previous message
+// file intact unless the new one was complete; nothing held.
 TEST_P(BothComposers, UnderFaults) {
-  for (host::CallClass cls : {host::CallClass::Alloc, host::CallClass::File}) {
-    int points = FaultSweep(cls, [&](const SweepRun& run) {
-      ASSERT_TRUE(run.work->Write("SMSProfile_3.bin", TemplateFile("T", {{1, "A"}, {1, "B"}})));
-      ASSERT_TRUE(run.work->Write("SMSMessage.bin", "previous"));
-      panel.Word(DeviceLW, kMask) = 3;
-      EXPECT_EQ(Call(), 0);
-      std::string bytes;
-      ASSERT_TRUE(run.work->Read("SMSMessage.bin", &bytes));
-      std::uint16_t code = Error();
-      if (code == 0) {
-        EXPECT_EQ(MessageText(bytes), u"[T]\n1. A\n2. B\n");
-        return;
+  FaultPoints points = SweepEveryFault(GetParam(), panel, [&](const SweepRun& run) {
+    ASSERT_TRUE(run.work->Write("SMSProfile_3.bin", TemplateFile("T", {{1, "A"}, {1, "B"}})));
+    ASSERT_TRUE(run.work->Write("SMSMessage.bin", "previous"));
+    for (int i = 0; i < 8; ++i) panel.Word(DeviceLW, 6000 + i) = static_cast<std::uint16_t>(0x100 + i);
+    panel.Word(DeviceLW, kMask) = 3;
+    Remember();
+    EXPECT_EQ(Call(), 0);
+    if (textComposer) {
+      ExpectChangesOnlyIn({{DeviceLW, 6000, 8}});
+    } else {
+      ExpectChangesOnlyIn({{DeviceLW, kError, 1}});
+    }
+    std::string bytes;
+    ASSERT_TRUE(run.work->Read("SMSMessage.bin", &bytes));
+    bool fresh = MessageText(bytes) == u"[T]\n1. A\n2. B\n";
+    std::uint16_t code = Error();
+    if (panel.WordsChangedSince(words).empty()) {
+      // Nothing reached the registers: the block could not be read (nothing
+      // done) or the result could not be written (the message is there).
+      ASSERT_TRUE(RegisterFault(run) && FaultFired(run));
+      if (run.kind == FaultKind::RegisterRead) {
+        EXPECT_EQ(bytes, "previous");
+      } else {
+        EXPECT_TRUE(fresh);
       }
-      EXPECT_TRUE(FaultFired(cls));
-      EXPECT_TRUE(code == ErrOutOfMemory || code == ErrTemplateRead || code == ErrFileCreate)
-          << code;
-      EXPECT_EQ(bytes, "previous");
-    });
-    EXPECT_GT(points, 0);
-  }
+      return;
+    }
+    if (code == 0) {
+      EXPECT_TRUE(fresh);
+      if (textComposer) {
+        EXPECT_EQ(panel.Word(DeviceLW, 6003), 0x103 | MessageReady);
+      }
+      return;
+    }
+    EXPECT_TRUE(FaultFired(run));
+    if (textComposer) {
+      EXPECT_EQ(panel.Word(DeviceLW, 6003), 0x103) << "MessageReady only after success";
+    }
+    switch (code) {
+      case ErrOutOfMemory: case ErrTemplateRead: case ErrFileCreate: case ErrRegisterRead:
+        EXPECT_EQ(bytes, "previous") << code;
+        break;
+      case ErrRegisterWrite:
+        // LW 6007 refused the 0 after the file was written.
+        EXPECT_FALSE(textComposer);
+        EXPECT_TRUE(fresh);
+        break;
+      default:
+        ADD_FAILURE() << "undocumented code " << code;
+    }
+  });
+  EXPECT_GT(points.alloc, 0);
+  EXPECT_GT(points.file, 0);
+  EXPECT_GT(points.read, 0);
+  EXPECT_GT(points.write, 0);
 }
 
 class TextComposer : public Composer {

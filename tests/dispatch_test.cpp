@@ -153,30 +153,51 @@ TEST_F(Dispatch, Failures) {
   EXPECT_EQ(Error(), ErrSendSettingsRead);
 }
 
-TEST_F(Dispatch, UnderFileFaults) {
-  int points = FaultSweep(host::CallClass::File, [&](const SweepRun& run) {
+// Every file operation and register access failed in turn (the scheduler
+// allocates nothing): a raised send, or a documented code with the last send
+// still the one remembered.
+TEST_F(Dispatch, UnderFaults) {
+  FaultPoints points = SweepEveryFault("srv_dispatch", panel, [&](const SweepRun& run) {
     ASSERT_TRUE(run.work->Write("SMSProfile_1.bin", SendSettingsFile(1, 1, 0, 3)));
     ASSERT_TRUE(run.work->Write("SMSServerProfile.bin", ServerProfile(1, 10, 10)));
+    for (int i = 0; i < 8; ++i) panel.Word(DeviceLW, 6000 + i) = 0;
     panel.Word(DeviceLW, kMask) = 2;
     panel.SetTicks(5000);
-    panel.SetPair(DeviceLW, kFlags, 0);
+    Remember();
     EXPECT_EQ(Call(), 0);
+    ExpectChangesOnlyIn({{DeviceLW, 6000, 8}});
     std::string profile;
     ASSERT_TRUE(run.work->Read("SMSServerProfile.bin", &profile));
     std::uint16_t code = Error();
-    if (code == 0) {
-      bool raised = (Flags() & SendDue) != 0;
-      EXPECT_EQ(profile, raised ? ServerProfile(2, 5000, 5000) : ServerProfile(1, 10, 10));
-      EXPECT_TRUE(raised || FaultFired(host::CallClass::File));
+    bool fired = FaultFired(run);
+    if (panel.WordsChangedSince(words).empty()) {
+      // The block could not be read (nothing done), or the write-back failed
+      // after the send was recorded: the send is lost with it.
+      ASSERT_TRUE(RegisterFault(run) && fired);
+      EXPECT_EQ(profile, run.kind == FaultKind::RegisterRead ? ServerProfile(1, 10, 10)
+                                                             : ServerProfile(2, 5000, 5000));
       return;
     }
-    EXPECT_TRUE(code == ErrSendSettingsRead || code == ErrServerProfileRead ||
-                code == ErrFileCreate)
+    if (code == 0) {
+      EXPECT_NE(Flags() & SendDue, 0u);
+      // An unreadable tick counter reads as 0: the send is recorded at tick 0.
+      bool zeroTick = run.kind == FaultKind::RegisterRead && fired;
+      EXPECT_EQ(profile, zeroTick ? ServerProfile(2, 0, 0) : ServerProfile(2, 5000, 5000));
+      return;
+    }
+    EXPECT_TRUE(fired);
+    EXPECT_TRUE(code == ErrSendSettingsRead || code == ErrServerProfileRead || code == ErrFileCreate ||
+                code == ErrRegisterRead)
         << code;
+    EXPECT_EQ(code == ErrRegisterRead, run.kind == FaultKind::RegisterRead) << code;
     EXPECT_EQ(Flags() & SendDue, 0u);
+    EXPECT_EQ(panel.GetPair(DeviceLW, kState), 0u);
     EXPECT_EQ(profile, ServerProfile(1, 10, 10)) << "the last send is still the one remembered";
   });
-  EXPECT_GT(points, 4);
+  EXPECT_EQ(points.alloc, 0);
+  EXPECT_GT(points.file, 4);
+  EXPECT_EQ(points.read, 2 * 3) << "block, mask, tick counter; once and from there on";
+  EXPECT_EQ(points.write, 2);
 }
 
 }  // namespace

@@ -267,39 +267,70 @@ TEST_P(Encoder, TheLongestMessageMakes255Parts) {
   EXPECT_EQ(records[254].substr(36, 4), "FFFF") << "total and part number 255";
 }
 
-// Every allocation or file call failed in turn.
+// Every allocation, file operation and register access failed in turn:
+// the frames, or a documented code with the previous frames intact unless
+// the new count word was written.
 TEST_P(Encoder, UnderFaults) {
-  for (host::CallClass cls : {host::CallClass::Alloc, host::CallClass::File}) {
-    int points = FaultSweep(cls, [&](const SweepRun& run) {
-      std::u16string message = Repeat(u"Щ", 45);
-      ASSERT_TRUE(run.work->Write("SMSMessage.bin", MessageFile(message)));
-      ASSERT_TRUE(run.work->Write("SMSProfile_2.bin", Recipients(2)));
-      ASSERT_TRUE(run.work->Write("SMSMessage.txt", "previous frames"));
-      EXPECT_EQ(Call(), 0);
-      std::uint16_t code = Error();
-      std::string bytes;
-      ASSERT_TRUE(run.work->Read("SMSMessage.txt", &bytes));
-      if (code == 0) {
-        std::uint16_t n = 0;
-        auto records = FrameRecords(bytes, &n);
-        EXPECT_EQ(n, 4);
-        EXPECT_EQ(records.size(), 4u);
-        return;
+  FaultPoints points = SweepEveryFault(GetParam(), panel, [&](const SweepRun& run) {
+    std::u16string message = Repeat(u"Щ", 45);
+    ASSERT_TRUE(run.work->Write("SMSMessage.bin", MessageFile(message)));
+    ASSERT_TRUE(run.work->Write("SMSProfile_2.bin", Recipients(2)));
+    ASSERT_TRUE(run.work->Write("SMSMessage.txt", "previous frames"));
+    for (int i = 0; i < 8; ++i) panel.Word(DeviceLW, 6000 + i) = static_cast<std::uint16_t>(0x100 + i);
+    Remember();
+    EXPECT_EQ(Call(), 0);
+    ExpectChangesOnlyIn({alt ? Window{DeviceLW, 6000, 8} : Window{DeviceLW, kError, 1}});
+    std::uint16_t code = Error();
+    std::string bytes, kept;
+    ASSERT_TRUE(run.work->Read("SMSMessage.txt", &bytes));
+    bool messageLeft = run.work->Read("SMSMessage.bin", &kept);
+    std::uint16_t n = 0;
+    if (panel.WordsChangedSince(words).empty()) {
+      // Block unreadable: nothing done. Result unwritable: the frames are there.
+      ASSERT_TRUE(RegisterFault(run) && FaultFired(run));
+      if (run.kind == FaultKind::RegisterRead) {
+        EXPECT_EQ(bytes, "previous frames");
+        EXPECT_TRUE(messageLeft);
+      } else {
+        EXPECT_EQ(FrameRecords(bytes, &n).size(), 4u);
       }
-      EXPECT_TRUE(FaultFired(cls));
-      switch (code) {
-        case ErrInputRead: case ErrOutOfMemory: case ErrRecipientsRead: case ErrFileCreate:
-          EXPECT_EQ(bytes, "previous frames") << code;
-          break;
-        case ErrOutputWrite:
-          EXPECT_EQ(GetU16At(bytes, 0), 4) << "the new count word, then what was appended";
-          break;
-        default:
-          ADD_FAILURE() << "undocumented code " << code;
+      return;
+    }
+    if (code == 0) {
+      EXPECT_EQ(FrameRecords(bytes, &n).size(), 4u);
+      EXPECT_EQ(n, 4);
+      // The variant consumes the message; a failed removal is ignored.
+      if (alt && messageLeft) {
+        EXPECT_EQ(run.kind, FaultKind::File);
       }
-    });
-    EXPECT_GT(points, 0);
-  }
+      if (!alt) {
+        EXPECT_TRUE(messageLeft);
+      }
+      return;
+    }
+    EXPECT_TRUE(FaultFired(run));
+    if (alt) {
+      EXPECT_EQ(panel.Word(DeviceLW, 6003), 0x103) << "FramesReady only after success";
+    }
+    switch (code) {
+      case ErrInputRead: case ErrOutOfMemory:
+        EXPECT_EQ(bytes, "previous frames") << code;
+        EXPECT_TRUE(messageLeft) << "a message that was not loaded is not consumed";
+        break;
+      case ErrRecipientsRead: case ErrFileCreate:
+        EXPECT_EQ(bytes, "previous frames") << code;
+        break;
+      case ErrOutputWrite:
+        EXPECT_EQ(GetU16At(bytes, 0), 4) << "the new count word, then what was appended";
+        break;
+      default:
+        ADD_FAILURE() << "undocumented code " << code;
+    }
+  });
+  EXPECT_GT(points.alloc, 0);
+  EXPECT_GT(points.file, 0);
+  EXPECT_EQ(points.read > 0, alt);
+  EXPECT_GT(points.write, 0);
 }
 
 class AltEncoder : public Encoder {};

@@ -269,6 +269,45 @@ TEST_F(Link, StaysSilentAfterAtCmgsSoTheSenderTimesOut) {
   EXPECT_FALSE(link.modem.AwaitingPdu());
 }
 
+// After its prompt the modem waits for PDU text; without a time-out it takes
+// the next commands as PDU text, with one it gives the PDU up silently and
+// answers commands again.
+TEST_F(Link, APduInputTimeOutEndsAnAbandonedPrompt) {
+  for (std::uint32_t timeout : {0u, 50u}) {
+    SCOPED_TRACE(timeout);
+    ModemLink l;
+    l.pduTimeout = timeout;
+    Place("ATE0\r\n");
+    l.AfterCall(panel);
+    l.Tick(panel);
+    Place("AT+CMGS=17\r\n");
+    l.AfterCall(panel);
+    l.Tick(panel, 49);
+    EXPECT_TRUE(l.modem.AwaitingPdu()) << "still inside the time-out";
+    l.Tick(panel, 1);
+    EXPECT_EQ(l.modem.AwaitingPdu(), timeout == 0);
+    Place("AT\r\n");
+    l.AfterCall(panel);
+    l.Tick(panel);
+    EXPECT_EQ(Reply(), timeout == 0 ? "" : kOk);
+    EXPECT_TRUE(l.modem.sent().empty()) << "an abandoned PDU is not sent";
+  }
+}
+
+TEST_F(Link, ClearingForgetsWhatWasReceivedAndTraced) {
+  const std::string pdu = "0001000B910721436587F900080400410042";
+  Exchange("AT+CMGS=17\r\n");
+  Exchange(pdu + kCtrlZ);
+  ASSERT_EQ(link.modem.sent().size(), 1u);
+  ASSERT_EQ(link.modem.inbox().All().size(), 1u);
+  link.modem.ClearRecords();
+  link.ClearTrace();
+  EXPECT_TRUE(link.modem.sent().empty());
+  EXPECT_TRUE(link.modem.inbox().All().empty());
+  EXPECT_TRUE(link.trace().empty());
+  EXPECT_EQ(Exchange("AT\r\n"), "AT\r" + kOk) << "the modem itself is as it was";
+}
+
 TEST_F(Link, AfterARestartTheModemEchoesAgain) {
   link.modem.faults.push_back(ModemFault::Restart("AT+CSCS"));
   Exchange("ATE0\r\n");

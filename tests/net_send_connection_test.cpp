@@ -17,7 +17,7 @@ namespace {
 
 using host::CallClass;
 using testing_support::FaultFired;
-using testing_support::FaultSweep;
+using testing_support::RegisterFault;
 using testing_support::SweepRun;
 
 constexpr char kFile[] = "gprs_ConnectionProfileSettings.bin";
@@ -230,22 +230,46 @@ TEST_F(SendConnection, WorksWithARecordAtAnOddAddress) {
 }
 
 // A file that cannot be opened or read leaves the macro selected with nothing
-// written; a placed command is always the right one.
-TEST_F(SendConnection, FileFaultsNeverPlaceAWrongCommand) {
+// written; a placed command is always the right one. A command the host did
+// not take is not announced either: no flag, bit 12 kept, so the macro tries
+// again, instead of the host sending whatever LW 0..99 held before. A failed
+// read of the tick counter notes tick 0.
+TEST_F(SendConnection, FaultsNeverPlaceAWrongCommand) {
   const std::vector<std::string> texts = FullFields();
-  int points = FaultSweep(CallClass::File, [&](const SweepRun& run) {
-    ASSERT_TRUE(run.work->Write(kFile, ProfileFile(texts)));
-    Prepare(GprsProfilePasswd, kBit12);
-    EXPECT_EQ(Call(), 0);
-    if (panel.record[1] == kBit13) {
-      ExpectPlaced("at^sics=0,passwd," + texts[3] + "\r\n", "N=" + std::to_string(run.nth));
-      return;
-    }
-    EXPECT_TRUE(FaultFired(CallClass::File));
-    ExpectNoEffect(kBit12, "N=" + std::to_string(run.nth));
-  });
-  EXPECT_GE(points, 4);
-  EXPECT_EQ(host::Calls().stats.calls[static_cast<int>(CallClass::Alloc)], 0) << "no allocations";
+  const std::string want = "at^sics=0,passwd," + texts[3] + "\r\n";
+  testing_support::FaultPoints points =
+      testing_support::SweepEveryFault("net_send_connection", panel, [&](const SweepRun& run) {
+        ASSERT_TRUE(run.work->Write(kFile, ProfileFile(texts)));
+        Prepare(GprsProfilePasswd, kBit12);
+        EXPECT_EQ(Call(), 0);
+        std::string context = std::string(testing_support::FaultKindName(run.kind)) + " N=" + std::to_string(run.nth);
+        bool fired = FaultFired(run);
+        if (run.kind == testing_support::FaultKind::RegisterWrite && fired && run.nth == 1) {
+          ExpectChangesOnlyIn({});
+          EXPECT_EQ(panel.transmitFlag, 0) << context;
+          EXPECT_EQ(panel.record[1], kBit12) << context;
+          return;
+        }
+        if (RegisterFault(run) && fired) {
+          // The command is placed; only the noted tick is missing or 0.
+          std::string area = CommandArea();
+          EXPECT_EQ(area.substr(0, want.size()), want) << context;
+          EXPECT_EQ(panel.transmitFlag, 1) << context;
+          EXPECT_EQ(panel.record[1], kBit13) << context;
+          ExpectChangesOnlyIn({{DeviceLW, 0, 100}, {DeviceLW, 1007, 2}});
+          return;
+        }
+        if (panel.record[1] == kBit13) {
+          ExpectPlaced(want, context);
+          return;
+        }
+        EXPECT_TRUE(fired);
+        ExpectNoEffect(kBit12, context);
+      });
+  EXPECT_GE(points.file, 4);
+  EXPECT_EQ(points.alloc, 0) << "no allocations";
+  EXPECT_EQ(points.read, 2) << "the tick counter";
+  EXPECT_EQ(points.write, 2 * 2) << "the command and the noted tick";
 }
 
 }  // namespace

@@ -15,7 +15,6 @@ namespace {
 
 using host::CallClass;
 using testing_support::FaultFired;
-using testing_support::FaultSweep;
 using testing_support::SweepRun;
 
 constexpr int kMaskA = 90;
@@ -152,26 +151,46 @@ TEST_F(AlarmTexts, ASecondCallRewritesTheSameTexts) {
 }
 
 // Without its work buffer the macro selects itself again and changes no text.
-TEST_F(AlarmTexts, WithoutAWorkBufferItSelectsItselfAgain) {
-  int points = FaultSweep(CallClass::Alloc, [&](const SweepRun&) {
-    Prepare(0xFFFF);
-    Put(kTitle, Field(u" T "));
-    Put(TextAddress(3), Field(u" x "));
-    Remember();
-    EXPECT_EQ(Call(), 0);
-    if (!FaultFired(CallClass::Alloc)) {
-      EXPECT_EQ(Get(kTitle), Field(u"T"));
-      ExpectDone();
-      return;
-    }
-    EXPECT_EQ(panel.record[0], kSelectItself);
-    EXPECT_EQ(panel.record[1], kSelectItself);
-    EXPECT_EQ(panel.record[2], kRecordCanary) << "word 2 keeps its value";
-    ExpectChangesOnlyIn({});
-    for (const auto& a : panel.log) EXPECT_FALSE(a.write) << "register written at " << a.address;
-  });
-  EXPECT_EQ(points, 2) << "one allocation, failed once and persistently";
-  EXPECT_EQ(host::Calls().stats.calls[static_cast<int>(CallClass::File)], 0) << "no file calls";
+// A text that cannot be read is not written back: the zeros of the work
+// buffer would erase it. A mask that cannot be read selects no text.
+TEST_F(AlarmTexts, UnderFaults) {
+  testing_support::FaultPoints points =
+      testing_support::SweepEveryFault("panel_alarm_texts", panel, [&](const SweepRun& run) {
+        Prepare(0x0009);
+        Put(kTitle, Field(u" T "));
+        Put(TextAddress(0), Field(u" x "));
+        Put(TextAddress(3), Field(u"y  "));
+        Remember();
+        EXPECT_EQ(Call(), 0);
+        ExpectChangesOnlyIn({{DeviceRW, kTitle, kUnits}, {DeviceRW, TextAddress(0), kUnits},
+                             {DeviceRW, TextAddress(3), kUnits}});
+        bool fired = testing_support::FaultFired(run);
+        if (run.kind == testing_support::FaultKind::Alloc && fired) {
+          EXPECT_EQ(panel.record[0], kSelectItself);
+          EXPECT_EQ(panel.record[1], kSelectItself);
+          EXPECT_EQ(panel.record[2], kRecordCanary) << "word 2 keeps its value";
+          ExpectChangesOnlyIn({});
+          for (const auto& a : panel.log) EXPECT_FALSE(a.write) << "register written at " << a.address;
+          return;
+        }
+        ExpectDone();
+        // Each text is trimmed, or left as it was; never anything else.
+        const std::pair<int, std::u16string> texts[] = {
+            {kTitle, u" T "}, {TextAddress(0), u" x "}, {TextAddress(3), u"y  "}};
+        for (const auto& [address, before] : texts) {
+          std::u16string now = Get(address);
+          std::u16string trimmed = before.substr(before.find_first_not_of(u' '));
+          trimmed = trimmed.substr(0, trimmed.find_last_not_of(u' ') + 1);
+          EXPECT_TRUE(now == Field(trimmed) || now == Field(before)) << "text at " << address;
+          if (!fired) {
+            EXPECT_EQ(now, Field(trimmed)) << "text at " << address;
+          }
+        }
+      });
+  EXPECT_EQ(points.alloc, 2) << "one allocation, failed once and persistently";
+  EXPECT_EQ(points.file, 0);
+  EXPECT_EQ(points.read, 2 * 4) << "the mask, the title and two texts";
+  EXPECT_EQ(points.write, 2 * 3);
 }
 
 }  // namespace

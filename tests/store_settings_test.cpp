@@ -233,62 +233,104 @@ TEST_F(StoreSettings, AnUnreadableControlBlockLeavesEverythingAlone) {
   EXPECT_EQ(panel.log.back().write, false);
 }
 
-// Every allocation and file call failed in turn: a documented code, the
-// failing file as it was, nothing held.
+// Every allocation, file operation and register access failed in turn: a
+// documented code, the files before the failing one new, the failing one
+// and every file after it as they were, nothing held.
 TEST_F(StoreSettings, SaveUnderFaults) {
-  for (host::CallClass cls : {host::CallClass::Alloc, host::CallClass::File}) {
-    int points = FaultSweep(cls, [&](const SweepRun& run) {
-      ASSERT_TRUE(run.work->Write("SMSProfile_1.bin", "old1"));
-      ASSERT_TRUE(run.work->Write("SMSProfile_2.bin", "old2"));
-      ASSERT_TRUE(run.work->Write("SMSProfile_3.bin", "old3"));
-      PutWindow(panel, 6100, SendSettingsFile(1, 0, 1, 1));
-      PutRecipients(panel, 2, {"9123456789", "1"});
-      panel.SetPair(DeviceLW, kState, StateStoreSettings);
-      EXPECT_EQ(Call(), 0);
-      std::uint16_t code = Error();
-      std::string f[3];
-      for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(run.work->Read("SMSProfile_" + std::to_string(i + 1) + ".bin", &f[i]));
-      }
-      EXPECT_EQ(panel.GetPair(DeviceLW, kState), 0u);
-      if (code == 0) {
-        EXPECT_EQ(f[2].size(), 840u);
-        EXPECT_NE(Flags() & SchedulerArmed, 0u);
-        return;
-      }
-      EXPECT_TRUE(FaultFired(cls)) << "failed without a fault: " << code;
-      // The failing file and every file after it keep their old content.
-      int firstKept;
-      switch (code) {
-        case ErrSendSettingsWrite: firstKept = 0; break;
-        case ErrRecipientsWrite: case ErrOutOfMemory: firstKept = 1; break;
-        case ErrTemplateWrite: firstKept = 2; break;
-        default: ADD_FAILURE() << "undocumented code " << code; return;
-      }
-      const char* old[3] = {"old1", "old2", "old3"};
-      for (int i = firstKept; i < 3; ++i) EXPECT_EQ(f[i], old[i]) << "file " << i + 1;
-    });
-    EXPECT_GT(points, 0);
-  }
+  FaultPoints points = SweepEveryFault("srv_store_settings", panel, [&](const SweepRun& run) {
+    ASSERT_TRUE(run.work->Write("SMSProfile_1.bin", "old1"));
+    ASSERT_TRUE(run.work->Write("SMSProfile_2.bin", "old2"));
+    ASSERT_TRUE(run.work->Write("SMSProfile_3.bin", "old3"));
+    PutWindow(panel, 6100, SendSettingsFile(1, 0, 1, 1));
+    PutRecipients(panel, 2, {"9123456789", "1"});
+    panel.SetPair(DeviceLW, kState, StateStoreSettings);
+    panel.SetPair(DeviceLW, kFlags, 0x0101);
+    panel.Word(DeviceLW, kError) = 0x00EE;
+    Remember();
+    EXPECT_EQ(Call(), 0);
+    ExpectChangesOnlyIn(kStoreWindows);
+    std::uint16_t code = Error();
+    std::string f[3];
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_TRUE(run.work->Read("SMSProfile_" + std::to_string(i + 1) + ".bin", &f[i]));
+    }
+    const char* old[3] = {"old1", "old2", "old3"};
+    int kept = 0;  // files written before the first one kept
+    while (kept < 3 && f[kept] != old[kept]) ++kept;
+    for (int i = kept; i < 3; ++i) EXPECT_EQ(f[i], old[i]) << "file " << i + 1 << " after a kept one";
+    if (panel.WordsChangedSince(words).empty()) {
+      // Block unreadable: nothing done. Block unwritable: the files are saved,
+      // the request stays for the next call.
+      ASSERT_TRUE(RegisterFault(run) && FaultFired(run));
+      EXPECT_EQ(kept, run.kind == FaultKind::RegisterRead ? 0 : 3);
+      return;
+    }
+    EXPECT_EQ(panel.GetPair(DeviceLW, kState), 0u);
+    if (code == 0) {
+      EXPECT_EQ(kept, 3);
+      EXPECT_EQ(f[2].size(), 840u);
+      EXPECT_EQ(Flags(), 0x0101u | SchedulerArmed);
+      return;
+    }
+    EXPECT_TRUE(FaultFired(run)) << "failed without a fault: " << code;
+    EXPECT_EQ(Flags(), 0x0101u) << "SchedulerArmed only after every file is saved";
+    switch (code) {
+      case ErrSendSettingsWrite: EXPECT_EQ(kept, 0); break;
+      case ErrRecipientsWrite: case ErrOutOfMemory: EXPECT_EQ(kept, 1); break;
+      case ErrTemplateWrite: EXPECT_EQ(kept, 2); break;
+      case ErrRegisterRead: EXPECT_EQ(run.kind, FaultKind::RegisterRead); break;
+      default: ADD_FAILURE() << "undocumented code " << code;
+    }
+  });
+  EXPECT_GT(points.alloc, 0);
+  EXPECT_GT(points.file, 0);
+  EXPECT_EQ(points.read, 2 * 4) << "the block and the three windows";
+  EXPECT_EQ(points.write, 2);
 }
 
-TEST_F(StoreSettings, LoadUnderFileFaults) {
-  int points = FaultSweep(host::CallClass::File, [&](const SweepRun& run) {
+TEST_F(StoreSettings, LoadUnderFaults) {
+  FaultPoints points = SweepEveryFault("srv_store_settings", panel, [&](const SweepRun& run) {
     ASSERT_TRUE(run.work->Write("SMSProfile_1.bin", SendSettingsFile(1, 0, 1, 1)));
     ASSERT_TRUE(run.work->Write("SMSProfile_2.bin", RecipientListFile(0, {})));
     ASSERT_TRUE(run.work->Write("SMSProfile_3.bin", TemplateFile("T", {})));
     panel.SetPair(DeviceLW, kState, StateLoadSettings);
+    panel.SetPair(DeviceLW, kFlags, 0x0101 | SchedulerArmed);
+    panel.Word(DeviceLW, kError) = 0x00EE;
+    for (int a = 6100; a < 6720; ++a) panel.Word(DeviceLW, a) = kCanaryWord;
+    Remember();
     EXPECT_EQ(Call(), 0);
+    ExpectChangesOnlyIn(kStoreWindows);
     std::uint16_t code = Error();
-    if (!FaultFired(host::CallClass::File)) {
-      EXPECT_EQ(code, 0);
+    bool loaded[3] = {GetWindow(panel, 6100, 4) == SendSettingsFile(1, 0, 1, 1),
+                      GetWindow(panel, 6200, 46) == RecipientListFile(0, {}),
+                      GetWindow(panel, 6300, 420) == TemplateFile("T", {})};
+    if (panel.GetPair(DeviceLW, kState) == StateLoadSettings) {
+      // The block was not written: unreadable (nothing done) or unwritable.
+      ASSERT_TRUE(RegisterFault(run) && FaultFired(run));
+      EXPECT_EQ(Error(), 0x00EE);
+      if (run.kind == FaultKind::RegisterRead) {
+        EXPECT_TRUE(panel.WordsChangedSince(words).empty());
+      }
       return;
     }
-    EXPECT_TRUE(code == 0 || code == ErrSendSettingsRead || code == ErrRecipientsRead ||
-                code == ErrTemplateRead)
-        << code;
+    EXPECT_EQ(Flags(), 0x0101u) << "a load clears SchedulerArmed";
+    if (code == 0) {
+      EXPECT_TRUE(loaded[0] && loaded[1] && loaded[2]);
+      return;
+    }
+    EXPECT_TRUE(FaultFired(run)) << code;
+    // The windows are loaded in order up to the failing one.
+    int first = code == ErrSendSettingsRead ? 0 : code == ErrRecipientsRead ? 1 : code == ErrTemplateRead ? 2 : -1;
+    if (code == ErrRegisterWrite) {
+      EXPECT_EQ(run.kind, FaultKind::RegisterWrite);
+      return;
+    }
+    ASSERT_GE(first, 0) << "undocumented code " << code;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(loaded[i], i < first) << "window " << i;
   });
-  EXPECT_GE(points, 6);
+  EXPECT_GE(points.file, 6);
+  EXPECT_EQ(points.read, 2);
+  EXPECT_EQ(points.write, 2 * 4) << "three windows and the block";
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "host/panel.h"
 #include "host/workdir.h"
 #include "support.h"
+#include "sweep.h"
 
 namespace {
 
@@ -65,6 +66,13 @@ TEST_P(StubPlugin, ReturnsZeroAndTouchesNothing) {
   EXPECT_EQ(s.calls[0], 0) << "allocations";
   EXPECT_EQ(s.calls[1], 0) << "file calls";
   EXPECT_TRUE(work.Files().empty());
+
+  // Nothing to fail: no sweep finds a fault point.
+  testing_support::FaultPoints points =
+      testing_support::SweepEveryFault(GetParam(), panel, [&](const testing_support::SweepRun&) {
+        EXPECT_EQ(plugin->Call(panel), 0);
+      });
+  EXPECT_EQ(points.total(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Empty, StubPlugin, ::testing::ValuesIn(kStubs),

@@ -254,34 +254,65 @@ TEST_P(Transmitter, UnreadableControlBlock) {
   EXPECT_EQ(work.Read("SMSMessage.at", &bytes), !alt) << "the variant removes the script anyway";
 }
 
-TEST_P(Transmitter, UnderFileFaults) {
-  int points = FaultSweep(host::CallClass::File, [&](const SweepRun& run) {
+// Every file operation and register access failed in turn (the transmitter
+// allocates nothing), the host answering every raised line and the ticks
+// running: the machine ends with 1 after both lines or with a documented
+// code, and only a block that can never be read or written again keeps it
+// going.
+TEST_P(Transmitter, UnderFaults) {
+  const char* plugin = GetParam();
+  FaultPoints points = SweepEveryFault(plugin, panel, [&](const SweepRun& run) {
     ASSERT_TRUE(run.work->Write("SMSProfile_1.bin", SendSettingsFile(1, 0, 1, 3)));
     ASSERT_TRUE(run.work->Write("SMSMessage.at", Script({"AT\r\n", "ATE0\r\n"})));
-    sent.clear();
-    calls = 0;
-    reply = nullptr;
+    for (int i = 0; i < 14; ++i) panel.Word(DeviceLW, 6000 + i) = 0;
+    panel.SetPair(DeviceLW, kFlags, ScriptReady);
     panel.SetPair(DeviceLW, kState, StateScriptReady);
-    while (calls < 50) {
-      ++calls;
+    panel.Bit(DeviceLB, 0) = 0;
+    std::vector<std::string> lines;
+    bool stopped = false;
+    Remember();
+    // Both lines take 8 calls; a silent line times out after 30 ticks.
+    for (int call = 0; call < 60 && !stopped; ++call) {
       EXPECT_EQ(Call(), 0);
       if (panel.Bit(DeviceLB, 0) == 1) {
         panel.Bit(DeviceLB, 0) = 0;
+        lines.push_back(panel.GetText(DeviceLW, 0, 100));
         panel.PutText(DeviceLW, 100, "OK", 100);
       }
-      if (panel.GetPair(DeviceLW, kState) == StateIdle) break;
+      panel.Advance(1);
+      stopped = panel.GetPair(DeviceLW, kState) == StateIdle;
+    }
+    ExpectChangesOnlyIn({{DeviceLW, 0, 200}, {DeviceLW, 6000, 14}, {DeviceLW, 9034, 2}, {DeviceLB, 0, 1}});
+    bool fired = FaultFired(run);
+    if (!stopped) {
+      ASSERT_TRUE(RegisterFault(run) && run.persistent && fired)
+          << "only a block that can never be read or written again keeps the machine going";
+      return;
     }
     std::uint16_t code = Error();
-    if (!FaultFired(host::CallClass::File)) {
+    EXPECT_EQ(panel.GetPair(DeviceLW, kFlags) & ScriptReady, 0u);
+    std::string script;
+    bool kept = run.work->Read("SMSMessage.at", &script);
+    // The variant removes its script; a failed removal is ignored.
+    EXPECT_TRUE(kept == !alt || (alt && run.kind == FaultKind::File && fired)) << "the variant removes its script";
+    if (!fired) {
       EXPECT_EQ(code, TransmitComplete);
+      EXPECT_EQ(lines, (std::vector<std::string>{"AT\r\n", "ATE0\r\n"}));
       return;
     }
     EXPECT_TRUE(code == TransmitComplete || code == ErrFileMissing || code == ErrFileOpen ||
-                code == ErrFileSeek || code == ErrSendSettingsRead)
+                code == ErrFileSeek || code == ErrSendSettingsRead || code == ErrReplyTimeout)
         << code;
-    EXPECT_EQ(panel.GetPair(DeviceLW, kState), 0u);
+    if (code == TransmitComplete) {
+      // Every line went out at least once: a line whose state could not be
+      // written back is sent again.
+      EXPECT_GE(lines.size(), 2u);
+    }
   });
-  EXPECT_GT(points, 0);
+  EXPECT_EQ(points.alloc, 0);
+  EXPECT_GT(points.file, 0);
+  EXPECT_GT(points.read, 0);
+  EXPECT_GT(points.write, 0);
 }
 
 }  // namespace

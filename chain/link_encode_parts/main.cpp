@@ -29,16 +29,24 @@ std::uint16_t SMSParts(std::span<const std::uint16_t> text) {
   return parts;
 }
 
+// Reads a 20-character register text into a zeroed 21-unit buffer, so that
+// a full text is still terminated.
+void ReadText(HostVector host, int address, std::span<std::uint16_t, kChainTextWords + 1> text) {
+  for (auto& unit : text) unit = 0;
+  xReadLocal(host, "RW", address, kChainTextWords, text.data(), 0);
+}
+
 void Compose(HostVector host, std::uint16_t listed, std::span<std::uint16_t> message) {
-  // The title goes straight to the start of the zeroed message buffer.
-  xReadLocal(host, "RW", kPartTitleAddress, kChainTextWords, message.data(), 0);
-  wcharcat(message, kLineFeed);
-  wcharcat(message, kLineFeed);
+  // The title is appended like the texts: words after a zero word that ends
+  // it early must not stay behind in the zero fill after the text.
   std::uint16_t text[kChainTextWords + 1];
+  ReadText(host, kPartTitleAddress, text);
+  wcharcat(message, text);
+  wcharcat(message, kLineFeed);
+  wcharcat(message, kLineFeed);
   for (int i = 0; i < kChainEntries; ++i) {
     if ((listed & (1u << i)) == 0) continue;
-    for (auto& unit : text) unit = 0;
-    xReadLocal(host, "RW", kPartTextAddress + kChainTextWords * i, kChainTextWords, text, 0);
+    ReadText(host, kPartTextAddress + kChainTextWords * i, text);
     wcharcat(message, text);
     wcharcat(message, kLineFeed);
   }

@@ -95,20 +95,23 @@ void Announce(HostVector host, SendValues& v, std::span<char> command) {
 }
 
 // The record's PDU data, in two halves when it has more than 100 words. A
-// count above 200 is taken as 200: no more fits the two commands.
+// count above 200 is taken as 200: no more fits the two commands. A pending
+// second half always ends the record, even when the count word no longer
+// says it has one: left pending, the sender would stay in this state and
+// the checker accept every reply unread, with no end to the message.
 void PlaceData(HostVector host, SendValues& v, std::span<char> command) {
   std::uint16_t count = ReadMessageWord(host, RecordAddress(v, kCountWord));
   if (count > kMaxDataWords) count = kMaxDataWords;
   int data = RecordAddress(v, kDataWord);
-  if (count <= kHalfWords) {
+  if ((v.flags & SecondHalfPending) != 0) {
+    v.flags &= static_cast<std::uint16_t>(~SecondHalfPending);
+    if (count > kHalfWords) ReadMessageWords(host, data + kHalfWords, count - kHalfWords, command);
+  } else if (count <= kHalfWords) {
     ReadMessageWords(host, data, count, command);
-  } else if ((v.flags & SecondHalfPending) == 0) {
+  } else {
     v.flags |= SecondHalfPending;
     ReadMessageWords(host, data, kHalfWords, command);
     return;
-  } else {
-    v.flags &= static_cast<std::uint16_t>(~SecondHalfPending);
-    ReadMessageWords(host, data + kHalfWords, count - kHalfWords, command);
   }
   v.partOffset = static_cast<std::uint16_t>(v.partOffset + count + kDataWord);
 }

@@ -809,6 +809,13 @@ std::vector<ModemAnswer> EmulatedModem::TakeAnswers() {
 }
 
 void EmulatedModem::Restart() { core_->Restart(); }
+void EmulatedModem::AbandonPdu() {
+  if (!core_->pduMode) return;
+  core_->pduMode = false;
+  core_->pdu.clear();
+  core_->pduOverflow = false;
+  core_->echo.clear();
+}
 bool EmulatedModem::AwaitingPdu() const { return core_->pduMode; }
 const ModemSettings& EmulatedModem::settings() const { return core_->settings; }
 const ModemOptions& EmulatedModem::options() const { return core_->options; }
@@ -816,6 +823,11 @@ const SmsInbox& EmulatedModem::inbox() const { return core_->inbox; }
 const std::vector<SentSms>& EmulatedModem::sent() const { return core_->sent; }
 const std::vector<std::string>& EmulatedModem::connectionSettings() const { return core_->connection; }
 int EmulatedModem::restarts() const { return core_->restarts; }
+void EmulatedModem::ClearRecords() {
+  std::vector<SentSms>().swap(core_->sent);
+  core_->inbox.Clear();
+  std::vector<std::string>().swap(core_->connection);
+}
 std::uint32_t EmulatedModem::inputs() const { return core_->inputs; }
 
 std::string VisibleText(std::string_view bytes) {

@@ -36,7 +36,9 @@ bool ModemLink::AfterCall(Panel& panel) {
   const std::uint32_t now = panel.Ticks();
   trace_.push_back({now, ModemTraceKind::Command, command});
 
+  const bool awaiting = modem.AwaitingPdu();
   modem.Receive(command);
+  if (!awaiting) pduSince_ = now;  // the input time-out runs from the prompt
   std::string reply;
   std::uint32_t extra = 0;
   for (const ModemAnswer& a : modem.TakeAnswers()) {
@@ -65,6 +67,10 @@ void ModemLink::Deliver(Panel& panel) {
 }
 
 void ModemLink::Tick(Panel& panel, std::uint32_t n) {
+  if (pduTimeout != 0 && modem.AwaitingPdu() && panel.Ticks() + n - pduSince_ >= pduTimeout) {
+    modem.AbandonPdu();
+    trace_.push_back({panel.Ticks(), ModemTraceKind::Note, "PDU input timed out"});
+  }
   Deliver(panel);
   while (n > 0) {
     std::uint32_t step = n;

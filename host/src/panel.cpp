@@ -173,29 +173,39 @@ std::vector<std::uint8_t> Panel::SnapshotBits() const {
   return all;
 }
 
-std::vector<std::pair<int, int>> Panel::WordsChangedSince(
-    const std::vector<std::uint16_t>& words) const {
+namespace {
+
+// Elements of each area that differ from the snapshot, which holds the areas
+// one after the other. Areas equal as a whole are skipped in one compare.
+template <typename T>
+std::vector<std::pair<int, int>> ChangedSince(const std::vector<std::vector<T>>& areas,
+                                              const std::vector<T>& snapshot) {
   std::vector<std::pair<int, int>> changed;
   std::size_t at = 0;
   for (int d = kLowestDeviceCode; d <= kHighestDeviceCode; ++d) {
-    const auto& area = words_[Slot(d)];
+    const auto& area = areas[static_cast<std::size_t>(Slot(d))];
+    bool whole = at + area.size() <= snapshot.size();
+    if (whole && !area.empty() &&
+        std::memcmp(area.data(), snapshot.data() + at, area.size() * sizeof(T)) == 0) {
+      at += area.size();
+      continue;
+    }
     for (std::size_t i = 0; i < area.size(); ++i, ++at) {
-      if (at >= words.size() || words[at] != area[i]) changed.emplace_back(d, static_cast<int>(i));
+      if (at >= snapshot.size() || snapshot[at] != area[i]) changed.emplace_back(d, static_cast<int>(i));
     }
   }
   return changed;
 }
 
+}  // namespace
+
+std::vector<std::pair<int, int>> Panel::WordsChangedSince(
+    const std::vector<std::uint16_t>& words) const {
+  return ChangedSince(words_, words);
+}
+
 std::vector<std::pair<int, int>> Panel::BitsChangedSince(const std::vector<std::uint8_t>& bits) const {
-  std::vector<std::pair<int, int>> changed;
-  std::size_t at = 0;
-  for (int d = kLowestDeviceCode; d <= kHighestDeviceCode; ++d) {
-    const auto& area = bits_[Slot(d)];
-    for (std::size_t i = 0; i < area.size(); ++i, ++at) {
-      if (at >= bits.size() || bits[at] != area[i]) changed.emplace_back(d, static_cast<int>(i));
-    }
-  }
-  return changed;
+  return ChangedSince(bits_, bits);
 }
 
 void Panel::PutText(int device, int address, const std::string& text, int words) {

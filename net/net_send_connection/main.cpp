@@ -95,7 +95,9 @@ extern "C" int macro_main(MacroWord, MacroWord, MacroWord, MacroWord, MacroWord 
   if (ATCommand(GetU16(record + 2 * GprsProfileCommandWord), command, settings) == nullptr) {
     return 0;
   }
-  (void)PlaceModemCommand(host, command);
+  // A command the host did not take is not announced: the flag would send
+  // whatever LW 0..99 held before. Bit 12 stays, so the macro tries again.
+  if (PlaceModemCommand(host, command) != 1) return 0;
   (void)NoteChainSentTick(host, ReadTickCounter(host));
   RaiseTransmitFlag(p4);
   PutU16(vectorWord, SetMacroVector(kGprsAfterCommandMacro));

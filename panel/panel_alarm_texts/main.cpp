@@ -67,9 +67,11 @@ int Trim_Unicode(std::span<std::uint16_t> text) {
 
 namespace {
 
+// A text the host could not deliver is left alone: writing back the zeros of
+// the work buffer would erase what the operator typed.
 void TrimTextAt(HostVector host, int address, std::span<std::uint16_t, kWorkUnits> work) {
   std::memset(work.data(), 0, work.size_bytes());
-  (void)xReadLocal(host, "RW", address, kTextWords, work.data(), 0);
+  if (xReadLocal(host, "RW", address, kTextWords, work.data(), 0) != 1) return;
   Trim_Unicode(work);
   (void)xWriteLocal(host, "RW", address, kTextWords, work.data(), 0);
 }

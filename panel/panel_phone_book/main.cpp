@@ -63,19 +63,26 @@ void ClearUnusedEntries(PhoneImage image) {
   }
 }
 
+// A window the host did not take is no loaded phone book: 255.
 std::uint16_t LoadRequest(HostVector host) {
   std::uint8_t image[kImageBytes] = {};
   std::uint16_t result = 0;
-  if (LoadPhoneList(kPhoneBookFile, image, &result) == 0) {
-    (void)xWriteLocal(host, "LW", kWindowAddress, kWindowWords, image, 0);
+  if (LoadPhoneList(kPhoneBookFile, image, &result) != 0) return result;
+  if (xWriteLocal(host, "LW", kWindowAddress, kWindowWords, image, 0) != 1) {
+    SetError(ErrGeneric, &result);
   }
   return result;
 }
 
+// A window the host did not deliver is not saved: its zeros would replace
+// the phone book. 255, and the file stays as it was.
 std::uint16_t SaveRequest(HostVector host) {
   std::uint8_t image[kImageBytes] = {};
   std::uint16_t result = 0;
-  (void)xReadLocal(host, "LW", kWindowAddress, kWindowWords, image, 0);
+  if (xReadLocal(host, "LW", kWindowAddress, kWindowWords, image, 0) != 1) {
+    SetError(ErrGeneric, &result);
+    return result;
+  }
   ClearUnusedEntries(image);
   (void)UpdatePhoneList(kPhoneBookFile, image, &result);
   return result;

@@ -37,6 +37,7 @@ int RunChainDemo(const std::string& plugins, bool quiet);
 int RunGprs(const std::vector<std::string>& args);
 int RunInspect(const std::vector<std::string>& args);
 int RunSettings(const std::vector<std::string>& args);
+int RunSoak(const std::vector<std::string>& args);
 
 // Text with CR, LF and other control characters written as \r, \n and
 // \xNN; everything else, UTF-8 included, as it is.

@@ -29,6 +29,8 @@ const Command kCommands[] = {
      "show what a data file holds and what is wrong with it", RunInspect},
     {"settings", "settings write|check|read|example",
      "write the data files from a TOML file, or read them into one", RunSettings},
+    {"soak", "soak --messages N [--seed S]",
+     "both generations against a faulty emulated modem; every send delivered or explained", RunSoak},
 };
 
 void Usage(std::FILE* to) {

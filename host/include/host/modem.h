@@ -156,6 +156,9 @@ class EmulatedModem {
   std::vector<ModemAnswer> TakeAnswers();
   // Power cycle: settings back to defaults, a half-typed line or PDU dropped.
   void Restart();
+  // Gives up a PDU in progress without a word, as a modem with an input
+  // time-out does: back to command lines, nothing sent, nothing answered.
+  void AbandonPdu();
 
   bool AwaitingPdu() const;
   const ModemSettings& settings() const;
@@ -165,6 +168,9 @@ class EmulatedModem {
   // The parameters of every at^sics command, as given ("0,apn,internet").
   const std::vector<std::string>& connectionSettings() const;
   int restarts() const;
+  // Forgets what it sent, the inbox (incomplete messages too) and the
+  // connection settings, as a long run does between messages to stay flat.
+  void ClearRecords();
   std::uint32_t inputs() const;  // command lines and PDUs completed so far
 
   std::vector<ModemFault> faults;
@@ -209,6 +215,9 @@ class ModemLink : public ModemPort {
 
   EmulatedModem modem;
   std::uint32_t answerDelay = 1;  // ticks from a command to its answer; 0 answers within AfterCall
+  // Ticks the modem waits for a complete PDU after its prompt before it
+  // gives the PDU up (AbandonPdu); 0 waits for ever, as 3GPP TS 27.005 has it.
+  std::uint32_t pduTimeout = 0;
 
   // Call after every plug-in call: moves a raised request to the modem.
   // Returns whether there was one.
@@ -220,6 +229,8 @@ class ModemLink : public ModemPort {
   bool AnswerPending() const { return !pending_.empty(); }
 
   const std::vector<ModemTraceEntry>& trace() const { return trace_; }
+  // Forgets the trace and gives its memory back.
+  void ClearTrace() { std::vector<ModemTraceEntry>().swap(trace_); }
   // The trace one entry per line: tick, "->" command, "<-" answer or "!!" note,
   // control characters made visible.
   std::string TraceText() const override;
@@ -231,6 +242,7 @@ class ModemLink : public ModemPort {
     std::uint32_t delay;
   };
   std::vector<Pending> pending_;
+  std::uint32_t pduSince_ = 0;  // tick of the command that prompted for a PDU
   std::vector<ModemTraceEntry> trace_;
 };
 
