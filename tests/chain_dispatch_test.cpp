@@ -216,6 +216,12 @@ TEST(AfterConnectionCommand, MovesOnAfterOkAndStopsOnErrorOrTimeOut) {
       {"\r\nOK\r\n", 3, 101, 4, 0x1000},
       {"\r\nOK\r\n", 7, 101, 8, 0},
       {"\r\nERROR\r\n", 3, 101, 3, 0},
+      {"\r\n+CME ERROR: 3\r\n", 3, 101, 3, 0},
+      // The result line decides, not an "OK" or "ERROR" in the echo.
+      {"at^sics=0,apn,\"OK.net\"\r\r\nERROR\r\n", 3, 101, 3, 0},
+      {"at^sics=0,user,\"ERROR\"\r\r\nOK\r\n", 3, 101, 4, 0x1000},
+      // An echo alone is no answer yet.
+      {"at^sics=0,apn,\"OK\"\r", 3, 101, 3, 0x2000},
       {"", 3, 119, 3, 0x2000},
       {"", 3, 120, 3, 0},
   };

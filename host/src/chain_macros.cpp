@@ -85,7 +85,19 @@ bool BuildPartRecords(Panel& panel, std::vector<PartRecordImage>* records) {
   return true;
 }
 
-bool Contains(const std::string& reply, const char* what) { return reply.find(what) != std::string::npos; }
+// The last non-empty line of an answer: the modem's result code, after the
+// echo and any information lines (which may themselves hold "OK" or "ERROR").
+std::string ResultLine(const std::string& reply) {
+  std::size_t end = reply.find_last_not_of("\r\n");
+  if (end == std::string::npos) return {};
+  std::size_t begin = reply.find_last_of("\r\n", end);
+  begin = begin == std::string::npos ? 0 : begin + 1;
+  return reply.substr(begin, end + 1 - begin);
+}
+
+bool IsErrorResult(const std::string& line) {
+  return line == "ERROR" || line.rfind("+CME ERROR", 0) == 0 || line.rfind("+CMS ERROR", 0) == 0;
+}
 
 }  // namespace
 
@@ -100,8 +112,8 @@ void PduStructureBuilder(Panel& panel, std::span<std::uint16_t> record) {
 }
 
 void AfterConnectionCommand(Panel& panel, std::span<std::uint16_t> record) {
-  std::string reply = panel.GetText(DeviceLW, kModemReplyAddress, kModemReplyWords);
-  if (Contains(reply, "OK")) {
+  std::string result = ResultLine(panel.GetText(DeviceLW, kModemReplyAddress, kModemReplyWords));
+  if (result == "OK") {
     for (int i = 0; i < kModemReplyWords; ++i) panel.Word(DeviceLW, kModemReplyAddress + i) = 0;
     auto next = static_cast<std::uint16_t>(record[GprsProfileCommandWord] + 1);
     record[GprsProfileCommandWord] = next;
@@ -110,7 +122,7 @@ void AfterConnectionCommand(Panel& panel, std::span<std::uint16_t> record) {
   }
   std::uint32_t limit = panel.GetPair(DeviceLW, kChainSentTickAddress) +
                         10u * record[kConnectionTimeoutWord];
-  if (!Contains(reply, "ERROR") && limit > panel.Ticks()) return;  // still waiting
+  if (!IsErrorResult(result) && limit > panel.Ticks()) return;  // still waiting
   record[GprsMacroVectorWord] = 0;
 }
 

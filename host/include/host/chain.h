@@ -59,10 +59,12 @@ using HostMacro = void (*)(Panel& panel, std::span<std::uint16_t> record);
 // there is no text, no or a malformed address, or the records do not fit.
 void PduStructureBuilder(Panel& panel, std::span<std::uint16_t> record);
 
-// Macro 13: waits for the modem's answer to the last profile command. "OK"
-// moves on to the next command (bit 12) until command 7 is done (vector 0);
-// "ERROR" or no answer within the reply time-out ends the chain (vector 0)
-// with the failed command left in word 0.
+// Macro 13: waits for the modem's answer to the last profile command and
+// judges its result line (the last non-empty one, after echo and information
+// lines). "OK" moves on to the next command (bit 12) until command 7 is done
+// (vector 0); "ERROR", "+CME ERROR" or "+CMS ERROR", or no result within the
+// reply time-out, ends the chain (vector 0) with the failed command left in
+// word 0.
 void AfterConnectionCommand(Panel& panel, std::span<std::uint16_t> record);
 
 class ChainDispatcher {
