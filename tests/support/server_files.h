@@ -9,45 +9,9 @@
 #include <vector>
 
 #include "host/panel.h"
+#include "text.h"
 
 namespace testing_support {
-
-// UTF-8 to UTF-16 code units (BMP only, which is all UCS2 carries).
-inline std::u16string U16(const std::string& utf8) {
-  std::u16string out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    unsigned char c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x80) {
-      out.push_back(c);
-      i += 1;
-    } else if ((c & 0xE0) == 0xC0) {
-      out.push_back(static_cast<char16_t>(((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F)));
-      i += 2;
-    } else {
-      out.push_back(static_cast<char16_t>(((c & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) |
-                                          (utf8[i + 2] & 0x3F)));
-      i += 3;
-    }
-  }
-  return out;
-}
-
-inline std::string Utf8(const std::u16string& units) {
-  std::string out;
-  for (char16_t u : units) {
-    if (u < 0x80) {
-      out.push_back(static_cast<char>(u));
-    } else if (u < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (u >> 6)));
-      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xE0 | (u >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-    }
-  }
-  return out;
-}
 
 inline void PutU16(std::string& bytes, std::size_t at, std::uint16_t v) {
   if (bytes.size() < at + 2) bytes.resize(at + 2, '\0');
