@@ -12,38 +12,13 @@ import json
 import os
 import sys
 
-import gammu
+from gammu_pdus import check_recipients
 
 
 def check_run(path):
     run = json.load(open(path, encoding='utf-8'))
     pdus, numbers = run['pdus'], run['recipients']
-    assert numbers and len(pdus) % len(numbers) == 0, f'{len(pdus)} PDUs for {len(numbers)} recipients'
-    parts = len(pdus) // len(numbers)
-    for r, number in enumerate(numbers):
-        mine = [gammu.DecodePDU(bytes.fromhex(p), SMSC=True) for p in pdus[r * parts:(r + 1) * parts]]
-        refs = set()
-        for k, sms in enumerate(mine):
-            assert sms['Type'] == 'Submit', sms['Type']
-            assert sms['Coding'] == 'Unicode_No_Compression', sms['Coding']
-            assert sms['Number'] == number, (sms['Number'], number)
-            udh = sms['UDH']
-            if parts == 1:
-                assert udh['Type'] == 'NoUDH', udh
-            else:
-                assert udh['Type'] == 'ConcatenatedMessages', udh
-                assert udh['AllParts'] == parts and udh['PartNumber'] == k + 1, udh
-                refs.add(udh['ID8bit'])
-        assert len(refs) <= 1, f'one recipient, several references: {refs}'
-        linked = gammu.LinkSMS([[s] for s in mine])
-        assert len(linked) == 1, f'{len(linked)} messages after linking'
-        decoded = gammu.DecodeSMS(linked[0])
-        if decoded is None:
-            text = ''.join(s['Text'] for s in linked[0])
-        else:
-            text = ''.join(e['Buffer'] or '' for e in decoded['Entries'])
-        assert text == run['message'], f'{number}: {text!r} != {run["message"]!r}'
-    return len(pdus)
+    return check_recipients(pdus, numbers, run['message'])
 
 
 def main():

@@ -12,7 +12,7 @@ import json
 import os
 import sys
 
-import gammu
+from gammu_pdus import check_recipients
 
 
 def records(path):
@@ -38,34 +38,7 @@ def check_case(frames_path):
     if not numbers:
         assert not pdus, 'records for no recipient'
         return 0
-    assert len(pdus) % len(numbers) == 0, f'{len(pdus)} records for {len(numbers)} recipients'
-    parts = len(pdus) // len(numbers)
-    for r, number in enumerate(numbers):
-        mine = [gammu.DecodePDU(bytes.fromhex(p), SMSC=True)
-                for p in pdus[r * parts:(r + 1) * parts]]
-        refs = set()
-        for k, sms in enumerate(mine):
-            assert sms['Type'] == 'Submit', sms['Type']
-            assert sms['Coding'] == 'Unicode_No_Compression', sms['Coding']
-            assert sms['Number'] == number, (sms['Number'], number)
-            udh = sms['UDH']
-            if parts == 1:
-                assert udh['Type'] == 'NoUDH', udh
-            else:
-                assert udh['Type'] == 'ConcatenatedMessages', udh
-                assert udh['AllParts'] == parts and udh['PartNumber'] == k + 1, udh
-                assert 1 <= udh['ID8bit'] <= 250, udh
-                refs.add(udh['ID8bit'])
-        assert len(refs) <= 1, f'one recipient, several references: {refs}'
-        linked = gammu.LinkSMS([[s] for s in mine])
-        assert len(linked) == 1, f'{len(linked)} messages after linking'
-        text = gammu.DecodeSMS(linked[0])
-        if text is None:  # a single part needs no linking
-            text = ''.join(s['Text'] for s in linked[0])
-        else:
-            text = ''.join(e['Buffer'] or '' for e in text['Entries'])
-        assert text == want['message'], f'{number}: {text!r} != {want["message"]!r}'
-    return len(pdus)
+    return check_recipients(pdus, numbers, want['message'], references=range(1, 251))
 
 
 def main():
