@@ -103,6 +103,9 @@ std::u16string Ascii16(const std::string& s) { return std::u16string(s.begin(), 
 
 std::u16string First20(const std::string& utf8) { return host::Utf8ToUcs2(utf8).substr(0, 20); }
 
+// The server's state, the 32-bit pair at word 5 of the control block.
+constexpr int kServerStateAddress = kControlBlockAddress + 5;
+
 // ---- Faults ----------------------------------------------------------------------
 
 const char* const kFaultNames[] = {"error", "silence", "late answer", "garbage", "restart"};
@@ -307,7 +310,12 @@ void Soak::ServerMessage(long message, Generation g) {
   auto mask = static_cast<std::uint16_t>(random_.Chance(15) ? 0 : random_.Below(0x10000));
   ArmFaults(serverLink_, g);
   serverLink_.modem.ClearRecords();
-  host::PipelineRun run = pipeline.Run(serverPanel_, serverLink_, mask);
+  // Every line of the script ends within the reply time-out (ten ticks a
+  // unit) plus the modem's own delay, so a transmitter still at work after
+  // that many calls for the longest script (four set-up lines and two lines
+  // for each of 327 PDUs) would never stop.
+  const int bound = (4 + 2 * 327) * (10 * settings_.replyTimeout + 10);
+  host::PipelineRun run = pipeline.Run(serverPanel_, serverLink_, mask, /*forceSend=*/false, bound);
   if (!run.sendRaised) {
     ++t.notRaised;
     if (run.result != 0) Violation(message, "the scheduler answered " + std::to_string(run.result));
@@ -317,6 +325,13 @@ void Soak::ServerMessage(long message, Generation g) {
   std::u16string text;
   bool hasText = ServerText(settings_, mask, g == ServerFlags, &text);
   std::string why;
+  if (run.transmitterCalls >= bound && serverPanel_.GetPair(DeviceLW, kServerStateAddress) != StateIdle) {
+    ++t.violations;
+    Violation(message, "still sending after " + std::to_string(bound) + " transmitter calls\n" +
+                           serverLink_.TraceText());
+    serverPanel_.SetPair(DeviceLW, kServerStateAddress, StateIdle);
+    return;
+  }
   if (run.result == TransmitComplete) {
     if (!hasText) {
       Violation(message, "a message without a listed event was sent");
@@ -333,7 +348,7 @@ void Soak::ServerMessage(long message, Generation g) {
     ++t.outcomes[name];
     if (std::string(CodeName(run.result)) == "undocumented") {
       ++t.violations;
-      Violation(message, "ended with " + name);
+      Violation(message, "ended with " + name + "\n" + serverLink_.TraceText());
     }
     if (run.result == ErrNoEvents && hasText) {
       ++t.violations;
