@@ -12,39 +12,21 @@
 #include "harness.h"
 #include "host/sms.h"
 #include "macro/codes.h"
+#include "server_files.h"
 
 namespace fuzz {
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline void PutU16(std::string& b, std::size_t at, std::uint16_t v) {
-  if (b.size() < at + 2) b.resize(at + 2, '\0');
-  b[at] = static_cast<char>(v & 0xFF);
-  b[at + 1] = static_cast<char>(v >> 8);
-}
+// The data-file builders the plug-in tests use.
+using testing_support::MessageFile;
+using testing_support::PutU16;
+using testing_support::RecordFile;
+using testing_support::SendSettingsFile;
+using testing_support::ServerProfileFile;
 
 inline std::string AsString(std::span<const std::uint8_t> b) {
   return std::string(reinterpret_cast<const char*>(b.data()), b.size());
-}
-
-inline std::string SendSettingsFile(int enabled, int mode, int interval, int timeout) {
-  std::string b(8, '\0');
-  PutU16(b, 0, static_cast<std::uint16_t>(enabled));
-  PutU16(b, 2, static_cast<std::uint16_t>(mode));
-  PutU16(b, 4, static_cast<std::uint16_t>(interval));
-  PutU16(b, 6, static_cast<std::uint16_t>(timeout));
-  return b;
-}
-
-// The scheduler's memory of the last send.
-inline std::string ServerProfileFile(std::uint16_t mask, std::uint32_t send, std::uint32_t check) {
-  std::string b;
-  PutU16(b, 0, mask);
-  PutU16(b, 2, static_cast<std::uint16_t>(send));
-  PutU16(b, 4, static_cast<std::uint16_t>(send >> 16));
-  PutU16(b, 6, static_cast<std::uint16_t>(check));
-  PutU16(b, 8, static_cast<std::uint16_t>(check >> 16));
-  return b;
 }
 
 // The destination address of a national number, as an SMS-SUBMIT carries
@@ -81,25 +63,6 @@ inline std::string TemplateFile(const std::u16string& title, const std::vector<s
   for (std::size_t e = 0; e < events.size() && e < 16; ++e) {
     PutU16(b, 40 + 50 * e, 1);
     for (std::size_t i = 0; i < events[e].size() && i < 20; ++i) PutU16(b, 50 + 50 * e + 2 * i, events[e][i]);
-  }
-  return b;
-}
-
-inline std::string MessageFile(const std::u16string& text) {
-  std::string b;
-  PutU16(b, 0, static_cast<std::uint16_t>(text.size()));
-  for (std::size_t i = 0; i < text.size(); ++i) PutU16(b, 2 + 2 * i, text[i]);
-  return b;
-}
-
-// A count word and 200-byte NUL-padded records: the PDU frame file and the
-// AT script.
-inline std::string RecordFile(const std::vector<std::string>& records) {
-  std::string b;
-  PutU16(b, 0, static_cast<std::uint16_t>(records.size()));
-  for (std::string r : records) {
-    r.resize(200, '\0');
-    b += r;
   }
   return b;
 }

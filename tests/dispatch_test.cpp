@@ -12,16 +12,6 @@ using namespace testing_support;
 
 constexpr int kFlags = 6003, kState = 6005, kError = 6007, kMask = 5999;
 
-std::string ServerProfile(std::uint16_t mask, std::uint32_t send, std::uint32_t check) {
-  std::string b(10, '\0');
-  PutU16(b, 0, mask);
-  PutU16(b, 2, static_cast<std::uint16_t>(send));
-  PutU16(b, 4, static_cast<std::uint16_t>(send >> 16));
-  PutU16(b, 6, static_cast<std::uint16_t>(check));
-  PutU16(b, 8, static_cast<std::uint16_t>(check >> 16));
-  return b;
-}
-
 class Dispatch : public PluginTest {
  protected:
   void SetUp() override {
@@ -73,11 +63,11 @@ TEST_F(Dispatch, SchedulingOffOnlyDisarms) {
 TEST_F(Dispatch, FirstSendCreatesTheProfile) {
   EXPECT_TRUE(Tick(0, 0, 5, 0x00012345));
   EXPECT_EQ(Error(), 0);
-  EXPECT_EQ(Profile(), ServerProfile(5, 0x00012345, 0x00012345));
+  EXPECT_EQ(Profile(), ServerProfileFile(5, 0x00012345, 0x00012345));
 }
 
 TEST_F(Dispatch, ModeZeroSendsWhileAnyEventIsActiveAtMostOncePerInterval) {
-  ASSERT_TRUE(work.Write("SMSServerProfile.bin", ServerProfile(1, 1000, 1000)));
+  ASSERT_TRUE(work.Write("SMSServerProfile.bin", ServerProfileFile(1, 1000, 1000)));
   struct Step {
     std::uint16_t mask;
     std::uint32_t now;
@@ -92,24 +82,24 @@ TEST_F(Dispatch, ModeZeroSendsWhileAnyEventIsActiveAtMostOncePerInterval) {
   for (const Step& s : steps) {
     EXPECT_EQ(Tick(0, 2, s.mask, s.now), s.raised) << "mask " << s.mask << " at " << s.now;
   }
-  EXPECT_EQ(Profile(), ServerProfile(3, 3400, 3400));
+  EXPECT_EQ(Profile(), ServerProfileFile(3, 3400, 3400));
 }
 
 TEST_F(Dispatch, ModeOneSendsWhenTheMaskChanges) {
-  ASSERT_TRUE(work.Write("SMSServerProfile.bin", ServerProfile(5, 1000, 1000)));
+  ASSERT_TRUE(work.Write("SMSServerProfile.bin", ServerProfileFile(5, 1000, 1000)));
   EXPECT_FALSE(Tick(1, 1, 5, 1000000)) << "same mask, however late";
   EXPECT_FALSE(Tick(1, 1, 4, 1000 + 599)) << "changed, but inside the interval";
-  EXPECT_EQ(Profile(), ServerProfile(5, 1000, 1000)) << "nothing stored without a send";
+  EXPECT_EQ(Profile(), ServerProfileFile(5, 1000, 1000)) << "nothing stored without a send";
   EXPECT_TRUE(Tick(1, 1, 4, 1000 + 600));
   EXPECT_FALSE(Tick(1, 0, 4, 5000));
   EXPECT_TRUE(Tick(1, 0, 0, 5001)) << "events clearing is a change too";
 }
 
 TEST_F(Dispatch, ACounterThatWentBackCountsFromZero) {
-  ASSERT_TRUE(work.Write("SMSServerProfile.bin", ServerProfile(0, 500000, 500000)));
+  ASSERT_TRUE(work.Write("SMSServerProfile.bin", ServerProfileFile(0, 500000, 500000)));
   EXPECT_FALSE(Tick(0, 1, 1, 599));
   EXPECT_TRUE(Tick(0, 1, 1, 600));
-  EXPECT_EQ(Profile(), ServerProfile(1, 600, 600));
+  EXPECT_EQ(Profile(), ServerProfileFile(1, 600, 600));
 }
 
 TEST_F(Dispatch, Failures) {
@@ -124,7 +114,7 @@ TEST_F(Dispatch, Failures) {
        ErrRegisterRead},
       {"server profile unopenable",
        [this] {
-         ASSERT_TRUE(work.Write("SMSServerProfile.bin", ServerProfile(0, 0, 0)));
+         ASSERT_TRUE(work.Write("SMSServerProfile.bin", ServerProfileFile(0, 0, 0)));
          host::Calls();
        },
        -1, ErrServerProfileRead},
@@ -159,7 +149,7 @@ TEST_F(Dispatch, Failures) {
 TEST_F(Dispatch, UnderFaults) {
   FaultPoints points = SweepEveryFault("srv_dispatch", panel, [&](const SweepRun& run) {
     ASSERT_TRUE(run.work->Write("SMSProfile_1.bin", SendSettingsFile(1, 1, 0, 3)));
-    ASSERT_TRUE(run.work->Write("SMSServerProfile.bin", ServerProfile(1, 10, 10)));
+    ASSERT_TRUE(run.work->Write("SMSServerProfile.bin", ServerProfileFile(1, 10, 10)));
     for (int i = 0; i < 8; ++i) panel.Word(DeviceLW, 6000 + i) = 0;
     panel.Word(DeviceLW, kMask) = 2;
     panel.SetTicks(5000);
@@ -174,15 +164,15 @@ TEST_F(Dispatch, UnderFaults) {
       // The block could not be read (nothing done), or the write-back failed
       // after the send was recorded: the send is lost with it.
       ASSERT_TRUE(RegisterFault(run) && fired);
-      EXPECT_EQ(profile, run.kind == FaultKind::RegisterRead ? ServerProfile(1, 10, 10)
-                                                             : ServerProfile(2, 5000, 5000));
+      EXPECT_EQ(profile, run.kind == FaultKind::RegisterRead ? ServerProfileFile(1, 10, 10)
+                                                             : ServerProfileFile(2, 5000, 5000));
       return;
     }
     if (code == 0) {
       EXPECT_NE(Flags() & SendDue, 0u);
       // An unreadable tick counter reads as 0: the send is recorded at tick 0.
       bool zeroTick = run.kind == FaultKind::RegisterRead && fired;
-      EXPECT_EQ(profile, zeroTick ? ServerProfile(2, 0, 0) : ServerProfile(2, 5000, 5000));
+      EXPECT_EQ(profile, zeroTick ? ServerProfileFile(2, 0, 0) : ServerProfileFile(2, 5000, 5000));
       return;
     }
     EXPECT_TRUE(fired);
@@ -192,7 +182,7 @@ TEST_F(Dispatch, UnderFaults) {
     EXPECT_EQ(code == ErrRegisterRead, run.kind == FaultKind::RegisterRead) << code;
     EXPECT_EQ(Flags() & SendDue, 0u);
     EXPECT_EQ(panel.GetPair(DeviceLW, kState), 0u);
-    EXPECT_EQ(profile, ServerProfile(1, 10, 10)) << "the last send is still the one remembered";
+    EXPECT_EQ(profile, ServerProfileFile(1, 10, 10)) << "the last send is still the one remembered";
   });
   EXPECT_EQ(points.alloc, 0);
   EXPECT_GT(points.file, 4);

@@ -41,6 +41,17 @@ inline std::string SendSettingsFile(int scheduleEnabled, int sendMode, int inter
   return b;
 }
 
+// The scheduler's memory of the last send: mask, send tick, check tick.
+inline std::string ServerProfileFile(std::uint16_t mask, std::uint32_t send, std::uint32_t check) {
+  std::string b(10, '\0');
+  PutU16(b, 0, mask);
+  PutU16(b, 2, static_cast<std::uint16_t>(send));
+  PutU16(b, 4, static_cast<std::uint16_t>(send >> 16));
+  PutU16(b, 6, static_cast<std::uint16_t>(check));
+  PutU16(b, 8, static_cast<std::uint16_t>(check >> 16));
+  return b;
+}
+
 struct Recipient {
   std::string number;   // up to 10 bytes
   std::string address;  // up to 20 bytes
